@@ -1,0 +1,87 @@
+#pragma once
+// The small CSV codec of the section exchange text: one text made into one
+// written field, a line reader that hands every field to a handler, and a
+// helper that reads the fields of one text line into a list.
+//
+// The codec works on bytes. Delimiter, quote char, CR and LF are single ASCII
+// bytes, and the trimming at the ends of a line drops bytes 0x00..0x20 only,
+// so UTF-8 characters (all of whose bytes are >= 0x80) are never cut.
+// A quoted field never continues on the next line: every line is read alone.
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Raised when a quoted field reaches the end of its line without a closing
+// quote char. what() is the user-facing text alone; where it was raised is
+// kept apart for crash reports.
+class ECSVError : public std::runtime_error {
+ public:
+  ECSVError(const std::string& message, unsigned line);
+  // "Unit/uQmCSV, line N".
+  const std::string& SourceLocation() const { return FSourceLocation; }
+
+ private:
+  std::string FSourceLocation;
+};
+
+// The written form of one field: the text unchanged, or, when it holds the
+// quote char, the delimiter or a CR, the text between quote chars with every
+// quote char doubled. A LF alone and blanks at the ends are written as they
+// are.
+std::string QuoteCSVField(std::string_view text, char delimiter, char quoteChar);
+
+// Called for every field read; fieldIndex counts within the row from 0,
+// rowIndex is the line's index in the input (skipped lines counted too).
+// Returning false drops the rest of the row.
+using TCSVFieldHandler =
+    std::function<bool(const std::string& field, int fieldIndex, int rowIndex, bool firstField)>;
+
+class TQmCSV {
+ public:
+  char QuoteChar = '"';
+  // Lines made only of delimiters and blanks give no fields at all.
+  bool SkipBlankLines = true;
+  TCSVFieldHandler OnField;
+
+  // Reads every line, handing each field to OnField. Always returns true;
+  // an unclosed quoted field raises ECSVError, after the fields before it on
+  // that line were handed out.
+  bool Parse(const std::vector<std::string>& lines, char delimiter) const;
+
+ private:
+  void ParseRow(std::string_view row, char delimiter, int rowIndex) const;
+  bool IsSkipped(std::string_view line, char delimiter) const;
+};
+
+class TQmCSVUtils {
+ public:
+  // Splits data at CR LF, CR or LF and leaves in fields the fields of the
+  // last line that was not skipped; when every line is skipped, fields keep
+  // what they held. The quote char is the double quote.
+  void ParseLine(const std::string& data, std::vector<std::string>& fields, char delimiter);
+
+  // The reader's handler while ParseLine runs: a row's first field clears
+  // the list, every field is appended.
+  bool AddField(const std::string& field, int fieldIndex, int rowIndex, bool firstField);
+
+ private:
+  std::vector<std::string>* FFields = nullptr;
+};
+
+// The program's one instance. It is a function-local static, so it exists
+// whenever code (or a test) asks for it and is freed when the program ends;
+// it holds no resource and no state between calls of ParseLine.
+TQmCSVUtils& CSVUtils();
+
+// The unit's start step: creates CSVUtils at start-up, before any window,
+// so the start order stays visible in the start-up code. Optional: CSVUtils()
+// works without it.
+class TQmCSVUnit {
+ public:
+  TQmCSVUnit();
+  TQmCSVUnit(const TQmCSVUnit&) = delete;
+  TQmCSVUnit& operator=(const TQmCSVUnit&) = delete;
+};

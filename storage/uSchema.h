@@ -1,0 +1,13 @@
+#pragma once
+// The reference book's schema, in one place for the database creator and
+// the tests. The program itself never creates a database.
+
+#include <string>
+#include <vector>
+
+// The DDL statements of a new book, in the order they run.
+const std::vector<std::string>& DirectorySchemaStatements();
+
+// Creates a new database file holding the schema; throws EDatabaseError,
+// also when a file already exists at path.
+void CreateDirectoryDatabase(const std::string& path);
