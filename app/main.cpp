@@ -1,4 +1,16 @@
+#include <exception>
+#include <iostream>
+
 #include "uGlobals.h"
 #include "uStartup.h"
 
-int main(int argc, char** argv) { return RunProgram(argc, argv, RunningProgramFile()); }
+int main(int argc, char** argv) {
+  try {
+    return RunProgram(argc, argv, RunningProgramFile());
+  } catch (const std::exception& error) {
+    std::cerr << "zorvana-directory: " << error.what() << std::endl;
+  } catch (...) {
+    std::cerr << "zorvana-directory: неизвестная ошибка" << std::endl;
+  }
+  return 1;
+}

@@ -107,6 +107,36 @@ bool HasLineBreak(std::string_view text) {
   return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
+struct TRawLine {
+  std::string_view Content;
+  std::string_view Ending;  // "\r\n", "\n" or empty at the very end
+};
+
+std::vector<TRawLine> SplitLines(std::string_view body) {
+  std::vector<TRawLine> lines;
+  while (!body.empty()) {
+    size_t newline = body.find('\n');
+    size_t length = newline == std::string_view::npos ? body.size() : newline + 1;
+    size_t contentLength = newline == std::string_view::npos ? body.size() : newline;
+    if (contentLength > 0 && newline != std::string_view::npos && body[contentLength - 1] == '\r') {
+      --contentLength;
+    }
+    lines.push_back(
+        {body.substr(0, contentLength), body.substr(contentLength, length - contentLength)});
+    body.remove_prefix(length);
+  }
+  return lines;
+}
+
+std::string SectionHeader(std::string_view section) {
+  std::string header;
+  header.reserve(section.size() + 2);
+  header += '[';
+  header += section;
+  header += ']';
+  return header;
+}
+
 std::optional<std::string_view> SectionName(std::string_view text) {
   std::string_view trimmed = Trim(text);
   if (trimmed.empty() || trimmed.front() != '[') return std::nullopt;
@@ -191,22 +221,13 @@ void TIniFile::Parse(const std::string& bytes) {
   std::string_view body = bytes;
   FEncoding = IsValidUtf8(body) ? TIniEncoding::Utf8 : TIniEncoding::Win1251;
   if (FEncoding == TIniEncoding::Utf8 && body.starts_with(kByteOrderMark)) {
-    FByteOrderMark = kByteOrderMark;
+    FHasByteOrderMark = true;
     body.remove_prefix(kByteOrderMark.size());
   }
-  for (size_t start = 0; start < body.size();) {
-    size_t newline = body.find('\n', start);
-    size_t next = newline == std::string_view::npos ? body.size() : newline + 1;
-    size_t contentEnd = newline == std::string_view::npos ? body.size() : newline;
-    if (contentEnd > start && newline != std::string_view::npos && body[contentEnd - 1] == '\r') {
-      --contentEnd;
-    }
-    TLine line;
-    line.Raw = body.substr(start, contentEnd - start);
-    line.Ending = body.substr(contentEnd, next - contentEnd);
-    line.Text = FEncoding == TIniEncoding::Utf8 ? line.Raw : Win1251ToUtf8(line.Raw);
-    FLines.push_back(std::move(line));
-    start = next;
+  for (const TRawLine& raw : SplitLines(body)) {
+    std::string text = FEncoding == TIniEncoding::Utf8 ? std::string(raw.Content)
+                                                       : Win1251ToUtf8(raw.Content);
+    FLines.push_back({std::move(text), std::string(raw.Content), std::string(raw.Ending)});
   }
 }
 
@@ -284,7 +305,7 @@ bool TIniFile::WriteString(std::string_view section, std::string_view key, std::
     } else if (std::optional<size_t> header = FindSection(section)) {
       InsertLines(AfterLastNonBlank(*header), {keyLine});
     } else {
-      InsertLines(FLines.size(), {"[" + std::string(section) + "]", keyLine});
+      InsertLines(FLines.size(), {SectionHeader(section), keyLine});
     }
   } catch (const TEncodingError&) {
     return false;
@@ -326,8 +347,11 @@ void TIniFile::InsertLines(size_t index, const std::vector<std::string>& texts) 
 bool TIniFile::UpdateExistingFile() {
   if (!FLoaded) return false;
   if (!FModified) return IsExistingRegularFile(FFileName);
-  std::string bytes = FByteOrderMark;
-  for (const TLine& line : FLines) bytes += line.Raw + line.Ending;
+  std::string bytes(FHasByteOrderMark ? kByteOrderMark : std::string_view());
+  for (const TLine& line : FLines) {
+    bytes += line.Raw;
+    bytes += line.Ending;
+  }
   if (!RewriteExistingFile(FFileName, bytes)) return false;
   FModified = false;
   return true;

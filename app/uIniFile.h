@@ -75,6 +75,6 @@ class TIniFile {
   bool FLoaded = false;
   bool FModified = false;
   TIniEncoding FEncoding = TIniEncoding::Utf8;
-  std::string FByteOrderMark;
+  bool FHasByteOrderMark = false;
   std::vector<TLine> FLines;
 };

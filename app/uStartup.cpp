@@ -5,6 +5,8 @@
 
 #include "uGlobals.h"
 #include "uMessages.h"
+#include "uQmCSV.h"
+#include "uDB.h"
 #include "udmDB.h"
 
 namespace {
@@ -56,6 +58,7 @@ void ShowUnhandledException(const std::exception* error) {
 int RunProgram(int& argc, char** argv, const std::string& programFile) {
   // Unit start steps; their objects end in reverse order at shutdown.
   TGlobalsUnit globals(programFile);
+  TQmCSVUnit csv;
 
   TApplication application(argc, argv);
   // Tests answer message boxes themselves; the program shows real ones.
@@ -64,6 +67,10 @@ int RunProgram(int& argc, char** argv, const std::string& programFile) {
 
   auto dmDB = std::make_unique<TdmDB>();
   if (!dmDB->OpenDatabase()) return 1;
+  AssignDatabase(&dmDB->DB);
+  struct TUnassign {
+    ~TUnassign() { AssignDatabase(nullptr); }
+  } unassign;  // no command may reach the connection once it is gone
 
   // The main window arrives with the window subsystem; until then an
   // orderly run ends here, through the shutdown.

@@ -474,6 +474,10 @@ void TFbQuery::Prepare() {
 
 std::vector<unsigned char> TFbQuery::BuildInput(IMessageMetadata*& metadata) {
   metadata = nullptr;
+  // "?" is the only parameter marker the engine knows: a text without one
+  // has no parameters, and asking the engine for its input metadata would
+  // cost a call into it for every statement prepared.
+  if (FTranslatedSQL.find('?') == std::string::npos) return {};
   TStatus status;
   TRef<IMessageMetadata> declared(FStatement->getInputMetadata(&status));
   status.Check();

@@ -1,0 +1,451 @@
+#include "BenchFloor.h"
+
+#include <ibase.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+using namespace Firebird;
+
+namespace bench {
+
+const char* const kFloorEntrySQL = "SELECT * FROM directory d WHERE d.idd = ";
+const char* const kFloorChildCountSQL = "SELECT COUNT(idd) as childs FROM directory WHERE id_parent = ";
+const char* const kFloorChainSQL = "SELECT FIRST 1 * FROM directory d WHERE COALESCE(d.idd, 0) = ";
+const char* const kFloorListingSQL =
+    "SELECT d.idd FROM directory d WHERE d.id_parent = ? ORDER BY d.kind desc, d.order_position";
+const char* const kFloorOrderUpdateSQL = "UPDATE directory SET order_position = ? WHERE idd = ?";
+
+namespace {
+
+constexpr const char* kEmbeddedOnly = "Providers=Engine12";
+constexpr unsigned kBlobSegment = 16384;
+
+std::string UpperAscii(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Reads an integer column of any integer type; NULL reads as 0.
+int64_t IntegerAt(IMessageMetadata* meta, CheckStatusWrapper* status, const unsigned char* row,
+                  unsigned column) {
+  short nullFlag = 0;
+  std::memcpy(&nullFlag, row + meta->getNullOffset(status, column), sizeof nullFlag);
+  if (nullFlag) return 0;
+  const unsigned char* data = row + meta->getOffset(status, column);
+  switch (meta->getType(status, column) & ~1u) {
+    case SQL_SHORT: {
+      int16_t v;
+      std::memcpy(&v, data, sizeof v);
+      return v;
+    }
+    case SQL_LONG: {
+      int32_t v;
+      std::memcpy(&v, data, sizeof v);
+      return v;
+    }
+    case SQL_INT64: {
+      int64_t v;
+      std::memcpy(&v, data, sizeof v);
+      return v;
+    }
+    default:
+      throw EFloorError("column " + std::to_string(column) + " is not an integer");
+  }
+}
+
+}  // namespace
+
+std::vector<unsigned char> FloorTpb(bool readOnly) {
+  std::vector<unsigned char> tpb = {isc_tpb_version3, isc_tpb_read_committed, isc_tpb_rec_version,
+                                    isc_tpb_nowait};
+  if (readOnly) tpb.push_back(isc_tpb_read);
+  return tpb;
+}
+
+// --- connection ---------------------------------------------------------------
+
+TFloorConnection::TFloorConnection(const std::string& path, const std::vector<std::string>& params)
+    : FMaster(fb_get_master_interface()),
+      FStatus(FMaster->getStatus()),
+      FReadTpb(FloorTpb(true)),
+      FWriteTpb(FloorTpb(false)),
+      FBlobBuffer(kBlobSegment) {
+  IXpbBuilder* dpb = FMaster->getUtilInterface()->getXpbBuilder(&FStatus, IXpbBuilder::DPB, nullptr, 0);
+  Check("getXpbBuilder");
+  try {
+    for (const std::string& param : params) {
+      size_t eq = param.find('=');
+      std::string name = UpperAscii(param.substr(0, eq));
+      std::string value = eq == std::string::npos ? std::string() : param.substr(eq + 1);
+      unsigned char tag = 0;
+      if (name == "USER_NAME") tag = isc_dpb_user_name;
+      else if (name == "PASSWORD") tag = isc_dpb_password;
+      else if (name == "LC_CTYPE") tag = isc_dpb_lc_ctype;
+      else throw EFloorError("unknown connection parameter " + param);
+      dpb->insertString(&FStatus, tag, value.c_str());
+      Check("insertString");
+    }
+    dpb->insertString(&FStatus, isc_dpb_config, kEmbeddedOnly);
+    Check("insertString");
+    IProvider* provider = FMaster->getDispatcher();
+    FAttachment = provider->attachDatabase(&FStatus, path.c_str(), dpb->getBufferLength(&FStatus),
+                                           dpb->getBuffer(&FStatus));
+    provider->release();
+    Check("attachDatabase");
+  } catch (...) {
+    dpb->dispose();
+    FStatus.dispose();
+    throw;
+  }
+  dpb->dispose();
+}
+
+TFloorConnection::~TFloorConnection() {
+  if (FAttachment) {
+    FAttachment->detach(&FStatus);
+    if (FStatus.getState() & IStatus::STATE_ERRORS) FAttachment->release();
+  }
+  FStatus.dispose();
+}
+
+void TFloorConnection::Check(const char* what) {
+  if (!(FStatus.getState() & IStatus::STATE_ERRORS)) return;
+  char text[2048];
+  FMaster->getUtilInterface()->formatStatus(text, sizeof text, &FStatus);
+  throw EFloorError(std::string(what) + ": " + text);
+}
+
+ITransaction* TFloorConnection::StartTransaction(const std::vector<unsigned char>& tpb) {
+  ITransaction* transaction =
+      FAttachment->startTransaction(&FStatus, static_cast<unsigned>(tpb.size()), tpb.data());
+  Check("startTransaction");
+  return transaction;
+}
+
+void TFloorConnection::Commit(ITransaction* transaction) {
+  transaction->commit(&FStatus);
+  Check("commit");
+}
+
+void TFloorConnection::Rollback(ITransaction* transaction) {
+  if (!transaction) return;
+  transaction->rollback(&FStatus);
+  if (FStatus.getState() & IStatus::STATE_ERRORS) transaction->release();
+}
+
+IStatement* TFloorConnection::Prepare(ITransaction* transaction, const std::string& sql) {
+  IStatement* statement = FAttachment->prepare(&FStatus, transaction, 0, sql.c_str(), SQL_DIALECT_V6,
+                                               IStatement::PREPARE_PREFETCH_METADATA);
+  Check("prepare");
+  return statement;
+}
+
+void TFloorConnection::Free(IStatement* statement) {
+  if (!statement) return;
+  statement->free(&FStatus);
+  if (FStatus.getState() & IStatus::STATE_ERRORS) statement->release();
+}
+
+std::string TFloorConnection::ReadBlob(ITransaction* transaction, const ISC_QUAD& blobId) {
+  ISC_QUAD id = blobId;
+  IBlob* blob = FAttachment->openBlob(&FStatus, transaction, &id, 0, nullptr);
+  Check("openBlob");
+  std::string data;
+  for (;;) {
+    unsigned length = 0;
+    int result = blob->getSegment(&FStatus, kBlobSegment,
+                                  reinterpret_cast<char*>(FBlobBuffer.data()), &length);
+    if (FStatus.getState() & IStatus::STATE_ERRORS) {
+      blob->release();
+      Check("getSegment");
+    }
+    if (result == IStatus::RESULT_NO_DATA) break;
+    data.append(reinterpret_cast<const char*>(FBlobBuffer.data()), length);
+  }
+  blob->close(&FStatus);
+  Check("closeBlob");
+  return data;
+}
+
+// Every column of a directory row, by name, each as its type stores it.
+void TFloorConnection::ReadEntryColumns(ITransaction* transaction, IMessageMetadata* meta,
+                                        const unsigned char* row, TFloorEntry& entry) {
+  unsigned count = meta->getCount(&FStatus);
+  for (unsigned i = 0; i < count; ++i) {
+    const char* name = meta->getField(&FStatus, i);
+    unsigned type = meta->getType(&FStatus, i) & ~1u;
+    if (type == SQL_VARYING || type == SQL_TEXT || type == SQL_BLOB) {
+      short nullFlag = 0;
+      std::memcpy(&nullFlag, row + meta->getNullOffset(&FStatus, i), sizeof nullFlag);
+      const unsigned char* data = row + meta->getOffset(&FStatus, i);
+      std::string text;
+      if (nullFlag) {
+      } else if (type == SQL_VARYING) {
+        unsigned short used = 0;
+        std::memcpy(&used, data, sizeof used);
+        text.assign(reinterpret_cast<const char*>(data) + sizeof used, used);
+      } else if (type == SQL_TEXT) {
+        text.assign(reinterpret_cast<const char*>(data), meta->getLength(&FStatus, i));
+      } else {
+        ISC_QUAD id;
+        std::memcpy(&id, data, sizeof id);
+        text = ReadBlob(transaction, id);
+      }
+      if (std::strcmp(name, "TITLE") == 0) entry.Title = std::move(text);
+      else if (std::strcmp(name, "DESCRIPTION") == 0) entry.Description = std::move(text);
+    } else {
+      int32_t value = static_cast<int32_t>(IntegerAt(meta, &FStatus, row, i));
+      if (std::strcmp(name, "IDD") == 0) entry.Id = value;
+      else if (std::strcmp(name, "ID_PARENT") == 0) entry.IdParent = value;
+      else if (std::strcmp(name, "ORDER_POSITION") == 0) entry.OrderPosition = value;
+      else if (std::strcmp(name, "KIND") == 0) entry.Kind = value;
+      else if (std::strcmp(name, "FLAGS") == 0) entry.Flags = value;
+    }
+  }
+  Check("reading a row");
+}
+
+bool TFloorConnection::ReadEntry(ITransaction* transaction, int32_t id, TFloorEntry& entry) {
+  const std::string idText = std::to_string(id);
+  bool found = false;
+  {
+    IStatement* statement = Prepare(transaction, kFloorEntrySQL + idText);
+    IMessageMetadata* meta = statement->getOutputMetadata(&FStatus);
+    Check("getOutputMetadata");
+    std::vector<unsigned char> row(meta->getMessageLength(&FStatus));
+    IResultSet* cursor = statement->openCursor(&FStatus, transaction, nullptr, nullptr, meta, 0);
+    Check("openCursor");
+    found = cursor->fetchNext(&FStatus, row.data()) == IStatus::RESULT_OK;
+    Check("fetchNext");
+    if (found) {
+      entry.Id = id;
+      ReadEntryColumns(transaction, meta, row.data(), entry);
+    }
+    cursor->close(&FStatus);
+    Check("close");
+    meta->release();
+    Free(statement);
+  }
+  if (!found) return false;
+
+  IStatement* statement = Prepare(transaction, kFloorChildCountSQL + idText);
+  IMessageMetadata* meta = statement->getOutputMetadata(&FStatus);
+  Check("getOutputMetadata");
+  std::vector<unsigned char> row(meta->getMessageLength(&FStatus));
+  IResultSet* cursor = statement->openCursor(&FStatus, transaction, nullptr, nullptr, meta, 0);
+  Check("openCursor");
+  if (cursor->fetchNext(&FStatus, row.data()) == IStatus::RESULT_OK)
+    entry.Childs = static_cast<int32_t>(IntegerAt(meta, &FStatus, row.data(), 0));
+  Check("fetchNext");
+  cursor->close(&FStatus);
+  Check("close");
+  meta->release();
+  Free(statement);
+  return true;
+}
+
+std::vector<int32_t> TFloorConnection::FolderListing(ITransaction* transaction, int32_t folderId) {
+  IStatement* statement = Prepare(transaction, kFloorListingSQL);
+  IMessageMetadata* inMeta = statement->getInputMetadata(&FStatus);
+  IMessageMetadata* outMeta = statement->getOutputMetadata(&FStatus);
+  Check("getMetadata");
+  std::vector<unsigned char> input(inMeta->getMessageLength(&FStatus));
+  std::memcpy(input.data() + inMeta->getOffset(&FStatus, 0), &folderId, sizeof folderId);
+  short notNull = 0;
+  std::memcpy(input.data() + inMeta->getNullOffset(&FStatus, 0), &notNull, sizeof notNull);
+  std::vector<unsigned char> row(outMeta->getMessageLength(&FStatus));
+  Check("getMessageLength");
+  IResultSet* cursor =
+      statement->openCursor(&FStatus, transaction, inMeta, input.data(), outMeta, 0);
+  Check("openCursor");
+  std::vector<int32_t> ids;
+  while (cursor->fetchNext(&FStatus, row.data()) == IStatus::RESULT_OK)
+    ids.push_back(static_cast<int32_t>(IntegerAt(outMeta, &FStatus, row.data(), 0)));
+  Check("fetchNext");
+  cursor->close(&FStatus);
+  Check("close");
+  inMeta->release();
+  outMeta->release();
+  Free(statement);
+  return ids;
+}
+
+void TFloorConnection::LoadFolder(ITransaction* transaction, int32_t folderId,
+                                  std::vector<TFloorEntry>& entries) {
+  for (int32_t id : FolderListing(transaction, folderId)) {
+    TFloorEntry entry;
+    ReadEntry(transaction, id, entry);
+    entries.push_back(std::move(entry));
+  }
+}
+
+void TFloorConnection::ChainLevel(int32_t id, std::vector<TFloorEntry>& chain) {
+  ITransaction* transaction = StartTransaction(FReadTpb);
+  IStatement* statement = nullptr;
+  IMessageMetadata* meta = nullptr;
+  IResultSet* cursor = nullptr;
+  try {
+    statement = Prepare(transaction, kFloorChainSQL + std::to_string(id));
+    meta = statement->getOutputMetadata(&FStatus);
+    Check("getOutputMetadata");
+    std::vector<unsigned char> row(meta->getMessageLength(&FStatus));
+    cursor = statement->openCursor(&FStatus, transaction, nullptr, nullptr, meta, 0);
+    Check("openCursor");
+    bool found = cursor->fetchNext(&FStatus, row.data()) == IStatus::RESULT_OK;
+    Check("fetchNext");
+    if (found) {
+      TFloorEntry entry;
+      // Only the id is wanted from this row; the entry read fetches the rest.
+      unsigned count = meta->getCount(&FStatus);
+      for (unsigned i = 0; i < count; ++i) {
+        if (std::strcmp(meta->getField(&FStatus, i), "IDD") == 0)
+          entry.Id = static_cast<int32_t>(IntegerAt(meta, &FStatus, row.data(), i));
+      }
+      Check("reading IDD");
+      bool seen = std::any_of(chain.begin(), chain.end(),
+                              [&](const TFloorEntry& e) { return e.Id == entry.Id; });
+      if (!seen) {
+        ReadEntry(transaction, entry.Id, entry);
+        chain.push_back(entry);
+        ChainLevel(entry.IdParent, chain);  // its own transaction, beside this one
+      }
+    }
+    cursor->close(&FStatus);
+    cursor = nullptr;
+    Check("close");
+    meta->release();
+    meta = nullptr;
+    Free(statement);
+    statement = nullptr;
+    Commit(transaction);
+  } catch (...) {
+    if (cursor) cursor->release();
+    if (meta) meta->release();
+    Free(statement);
+    Rollback(transaction);
+    throw;
+  }
+}
+
+void TFloorConnection::ReadChain(int32_t id, std::vector<TFloorEntry>& chain) { ChainLevel(id, chain); }
+
+void TFloorConnection::UpdateOrder(const std::vector<TIdPosition>& positions) {
+  ITransaction* transaction = StartTransaction(FWriteTpb);
+  IStatement* statement = nullptr;
+  IMessageMetadata* meta = nullptr;
+  try {
+    statement = Prepare(transaction, kFloorOrderUpdateSQL);
+    meta = statement->getInputMetadata(&FStatus);
+    Check("getInputMetadata");
+    std::vector<unsigned char> input(meta->getMessageLength(&FStatus));
+    unsigned positionOffset = meta->getOffset(&FStatus, 0);
+    unsigned idOffset = meta->getOffset(&FStatus, 1);
+    short notNull = 0;
+    std::memcpy(input.data() + meta->getNullOffset(&FStatus, 0), &notNull, sizeof notNull);
+    std::memcpy(input.data() + meta->getNullOffset(&FStatus, 1), &notNull, sizeof notNull);
+    Check("input message");
+    for (const auto& [id, position] : positions) {
+      std::memcpy(input.data() + positionOffset, &position, sizeof position);
+      std::memcpy(input.data() + idOffset, &id, sizeof id);
+      statement->execute(&FStatus, transaction, meta, input.data(), nullptr, nullptr);
+      Check("execute");
+    }
+    meta->release();
+    meta = nullptr;
+    Free(statement);
+    statement = nullptr;
+    Commit(transaction);
+  } catch (...) {
+    if (meta) meta->release();
+    Free(statement);
+    Rollback(transaction);
+    throw;
+  }
+}
+
+std::vector<TIdPosition> TFloorConnection::ChildPositions(int32_t folderId) {
+  ITransaction* transaction = StartTransaction(FReadTpb);
+  std::vector<TIdPosition> result;
+  try {
+    IStatement* statement = Prepare(
+        transaction, "SELECT idd, order_position FROM directory WHERE id_parent = " +
+                         std::to_string(folderId) + " ORDER BY idd");
+    IMessageMetadata* meta = statement->getOutputMetadata(&FStatus);
+    Check("getOutputMetadata");
+    std::vector<unsigned char> row(meta->getMessageLength(&FStatus));
+    IResultSet* cursor = statement->openCursor(&FStatus, transaction, nullptr, nullptr, meta, 0);
+    Check("openCursor");
+    while (cursor->fetchNext(&FStatus, row.data()) == IStatus::RESULT_OK) {
+      result.emplace_back(static_cast<int32_t>(IntegerAt(meta, &FStatus, row.data(), 0)),
+                          static_cast<int32_t>(IntegerAt(meta, &FStatus, row.data(), 1)));
+    }
+    Check("fetchNext");
+    cursor->close(&FStatus);
+    Check("close");
+    meta->release();
+    Free(statement);
+    Commit(transaction);
+  } catch (...) {
+    Rollback(transaction);
+    throw;
+  }
+  return result;
+}
+
+// --- timing -------------------------------------------------------------------
+
+double BestOf(int runs, const std::function<double()>& run) {
+  double best = 0;
+  for (int i = 0; i < runs; ++i) {
+    double seconds = run();
+    if (i == 0 || seconds < best) best = seconds;
+  }
+  return best;
+}
+
+std::pair<double, double> BestOfAlternating(int runs, const std::function<double()>& a,
+                                            const std::function<double()>& b) {
+  double bestA = 0, bestB = 0;
+  for (int i = 0; i < runs; ++i) {
+    double secondsA = 0, secondsB = 0;
+    if (i % 2 == 0) {
+      secondsA = a();
+      secondsB = b();
+    } else {
+      secondsB = b();
+      secondsA = a();
+    }
+    if (i == 0 || secondsA < bestA) bestA = secondsA;
+    if (i == 0 || secondsB < bestB) bestB = secondsB;
+  }
+  return {bestA, bestB};
+}
+
+// --- report -------------------------------------------------------------------
+
+void PrintBenchTable(const std::vector<TBenchRow>& rows) {
+  size_t workWidth = 4;
+  for (const TBenchRow& row : rows) workWidth = std::max(workWidth, row.Work.size());
+  const int w = static_cast<int>(workWidth);
+  std::printf("%-*s  %9s  %9s  %10s  %s\n", w, "work", "ours (s)", "floor (s)", "ours/floor",
+              "goals");
+  std::printf("%s\n", std::string(workWidth + 2 + 9 + 2 + 9 + 2 + 10 + 2 + 40, '-').c_str());
+  for (const TBenchRow& row : rows) {
+    double ratio = row.Floor > 0 ? row.Ours / row.Floor : 0;
+    std::string goals = "goal: ratio <= " + std::to_string(row.MaxRatio).substr(0, 4) +
+                        (ratio <= row.MaxRatio ? " (met)" : " (NOT met)");
+    if (row.MaxSeconds > 0) {
+      char text[64];
+      std::snprintf(text, sizeof text, "; goal: < %.1f s", row.MaxSeconds);
+      goals += text;
+      goals += row.Ours < row.MaxSeconds ? " (met)" : " (NOT met)";
+    }
+    std::printf("%-*s  %9.4f  %9.4f  %10.3f  %s\n", w, row.Work.c_str(), row.Ours, row.Floor, ratio,
+                goals.c_str());
+  }
+}
+
+}  // namespace bench

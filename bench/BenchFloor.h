@@ -1,0 +1,162 @@
+#pragma once
+// Helpers shared by the storage benchmarks.
+//
+// The "floor" is what the storage layer's statements cost when sent through
+// the bare Firebird OO API with nothing of ours in between: one status object
+// reused for every call, statement texts built by appending the id, raw
+// parameter messages. A benchmark runs our layer and the floor on the same
+// database file in the same process (one after the other, never at the same
+// time) and prints both; the ratio is the figure that matters, since it
+// does not depend on the machine's speed.
+//
+// Also here: a stopwatch, best-of-N timing and the printed result table.
+
+#include <firebird/Interface.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace bench {
+
+// Every failure of the floor: the call that failed and Firebird's text.
+class EFloorError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The statement texts our storage layer sends, with "?" for its named
+// parameters. The ones marked "id appended" get the id in decimal at the end.
+extern const char* const kFloorEntrySQL;        // id appended
+extern const char* const kFloorChildCountSQL;   // id appended
+extern const char* const kFloorChainSQL;        // id appended
+extern const char* const kFloorListingSQL;      // ? = folder id
+extern const char* const kFloorOrderUpdateSQL;  // ? = order position, ? = id
+
+// Transaction parameter blocks: read committed, record version, no wait,
+// and read-only when asked.
+std::vector<unsigned char> FloorTpb(bool readOnly);
+
+// One row of the directory table. Texts are the stored bytes (Windows-1251).
+struct TFloorEntry {
+  int32_t Id = 0;
+  int32_t IdParent = 0;
+  int32_t OrderPosition = 0;
+  int32_t Kind = 0;
+  int32_t Flags = 0;
+  int32_t Childs = 0;
+  std::string Title;
+  std::string Description;
+};
+
+// (id, order position)
+using TIdPosition = std::pair<int32_t, int32_t>;
+
+// One attachment through the bare API.
+class TFloorConnection {
+ public:
+  // params: "name=value" texts with user_name, password and lc_ctype, as the
+  // program's connection takes them; the attachment is embedded only
+  // (isc_dpb_config "Providers=Engine12"), like the program's.
+  TFloorConnection(const std::string& path, const std::vector<std::string>& params);
+  ~TFloorConnection();  // detaches
+  TFloorConnection(const TFloorConnection&) = delete;
+  TFloorConnection& operator=(const TFloorConnection&) = delete;
+
+  Firebird::IMaster* Master() const { return FMaster; }
+  Firebird::IAttachment* Attachment() const { return FAttachment; }
+  Firebird::CheckStatusWrapper* Status() { return &FStatus; }
+  // Throws EFloorError naming `what` when the last call failed.
+  void Check(const char* what);
+
+  Firebird::ITransaction* StartTransaction(const std::vector<unsigned char>& tpb);
+  void Commit(Firebird::ITransaction* transaction);
+  void Rollback(Firebird::ITransaction* transaction);  // never throws
+
+  // Prepares a statement in the transaction; the caller frees it.
+  Firebird::IStatement* Prepare(Firebird::ITransaction* transaction, const std::string& sql);
+  void Free(Firebird::IStatement* statement);  // never throws
+
+  // What the entry read command does in a transaction handed to it: the
+  // entry statement with the id appended, prepared for this call, every
+  // column read (the description blob included); when a row came back, the
+  // child count statement the same way. No commit. False when no row.
+  bool ReadEntry(Firebird::ITransaction* transaction, int32_t id, TFloorEntry& entry);
+
+  // The folder listing with its parameter, every id fetched.
+  std::vector<int32_t> FolderListing(Firebird::ITransaction* transaction, int32_t folderId);
+
+  // The window's folder load: the listing, then ReadEntry for every id, all
+  // in the transaction given. Appends to entries.
+  void LoadFolder(Firebird::ITransaction* transaction, int32_t folderId,
+                  std::vector<TFloorEntry>& entries);
+
+  // The chain read: per level a new read-only transaction, the chain
+  // statement and ReadEntry in it, the level above while it stays open,
+  // then its commit. Nearest folder first.
+  void ReadChain(int32_t id, std::vector<TFloorEntry>& chain);
+
+  // One write transaction, the order update prepared once and executed per
+  // pair, one commit.
+  void UpdateOrder(const std::vector<TIdPosition>& positions);
+
+  // (id, order position) of every child of a folder, by id, in a read-only
+  // transaction of its own. For checking results; not part of any timing.
+  std::vector<TIdPosition> ChildPositions(int32_t folderId);
+
+ private:
+  void ReadEntryColumns(Firebird::ITransaction* transaction, Firebird::IMessageMetadata* meta,
+                        const unsigned char* row, TFloorEntry& entry);
+  std::string ReadBlob(Firebird::ITransaction* transaction, const ISC_QUAD& blobId);
+  void ChainLevel(int32_t id, std::vector<TFloorEntry>& chain);
+
+  Firebird::IMaster* FMaster = nullptr;
+  Firebird::CheckStatusWrapper FStatus;
+  Firebird::IAttachment* FAttachment = nullptr;
+  std::vector<unsigned char> FReadTpb;
+  std::vector<unsigned char> FWriteTpb;
+  std::vector<unsigned char> FBlobBuffer;
+};
+
+// --- timing -------------------------------------------------------------------
+
+class TStopwatch {
+ public:
+  TStopwatch() : FStart(std::chrono::steady_clock::now()) {}
+  void Restart() { FStart = std::chrono::steady_clock::now(); }
+  double Seconds() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count();
+  }
+
+ private:
+  std::chrono::steady_clock::time_point FStart;
+};
+
+// The smallest of `runs` results of run(); run measures its own timed part,
+// so it may prepare and clean up outside of it.
+double BestOf(int runs, const std::function<double()>& run);
+
+// Runs two measured works in turns (a, b, b, a, a, b, ...) so drift of the
+// machine falls on both alike; the best of each.
+std::pair<double, double> BestOfAlternating(int runs, const std::function<double()>& a,
+                                            const std::function<double()>& b);
+
+// --- report -------------------------------------------------------------------
+
+struct TBenchRow {
+  std::string Work;
+  double Ours = 0;
+  double Floor = 0;
+  double MaxRatio = 1.25;   // goal on ours/floor
+  double MaxSeconds = 0;    // goal on ours in seconds; 0: none
+};
+
+// Prints the table: work, ours (s), floor (s), ours/floor, goals and whether
+// this run met them. Reports only; decides nothing.
+void PrintBenchTable(const std::vector<TBenchRow>& rows);
+
+}  // namespace bench
