@@ -22,3 +22,12 @@ TMessageHandler SetMessageHandler(TMessageHandler handler) {
 }
 
 bool HasMessageHandler() { return static_cast<bool>(Handler()); }
+
+void ReportUnhandledError(const std::exception* error) {
+  std::string text = error ? error->what() : "Неизвестная ошибка.";
+  try {
+    ShowMessageBox(text, TMsgKind::Error, TMsgButtons::Ok);
+  } catch (...) {
+    // Nothing sensible is left to do when even the box fails.
+  }
+}

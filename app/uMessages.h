@@ -3,6 +3,7 @@
 // without widgets can show them and tests can read their texts without a
 // person pressing a button.
 
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -22,6 +23,10 @@ using TMessageHandler = std::function<TMsgResult(const TMessageRequest&)>;
 // goes to standard error and the answer is Ok.
 TMsgResult ShowMessageBox(const std::string& text, TMsgKind kind = TMsgKind::Error,
                           TMsgButtons buttons = TMsgButtons::Ok);
+
+// The standard error box for an exception no handler caught (nullptr: an
+// exception of unknown kind).
+void ReportUnhandledError(const std::exception* error);
 
 // Installs a handler and returns the one it replaces.
 TMessageHandler SetMessageHandler(TMessageHandler handler);

@@ -1,6 +1,13 @@
 #include "uStartup.h"
 
 #include <QMessageBox>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <csignal>
+#include <pthread.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+#include <functional>
 #include <memory>
 
 #include "uGlobals.h"
@@ -8,8 +15,24 @@
 #include "uQmCSV.h"
 #include "uDB.h"
 #include "udmDB.h"
+#include "udmRes.h"
+#include "ufDirectory.h"
+#include "ufRVHelp.h"
+#include "uQmControlFunctions.h"
 
 namespace {
+
+// Runs a step of the shutdown when its scope ends, on every path.
+class TScopeExit {
+ public:
+  explicit TScopeExit(std::function<void()> action) : FAction(std::move(action)) {}
+  ~TScopeExit() { FAction(); }
+  TScopeExit(const TScopeExit&) = delete;
+  TScopeExit& operator=(const TScopeExit&) = delete;
+
+ private:
+  std::function<void()> FAction;
+};
 
 QString Caption() {
   QString title = QString::fromStdString(Globals().Title).trimmed();
@@ -33,46 +56,94 @@ TMsgResult ShowQtMessageBox(const TMessageRequest& request) {
 
 }  // namespace
 
+namespace {
+int gSignalFd = -1;
+bool gQuitRequested = false;
+
+sigset_t TerminationSignals() {
+  sigset_t endSignals;
+  sigemptyset(&endSignals);
+  sigaddset(&endSignals, SIGTERM);
+  sigaddset(&endSignals, SIGINT);
+  return endSignals;
+}
+}  // namespace
+
+// The endSignals stay blocked in every thread (threads inherit the mask of the
+// thread that starts them, and this runs before any other starts) and are
+// read as data by the message loop: no thread, the database engine's least
+// of all, is ever interrupted by them.
+TTerminationWatch::TTerminationWatch() {
+  sigset_t endSignals = TerminationSignals();
+  pthread_sigmask(SIG_BLOCK, &endSignals, nullptr);
+  gSignalFd = signalfd(-1, &endSignals, SFD_NONBLOCK | SFD_CLOEXEC);
+}
+
+void TTerminationWatch::Watch() {
+  if (gSignalFd < 0) return;
+  auto* notifier = new QSocketNotifier(gSignalFd, QSocketNotifier::Read, this);
+  connect(notifier, &QSocketNotifier::activated, this, [] {
+    signalfd_siginfo info;
+    while (::read(gSignalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+    }
+    gQuitRequested = true;  // also when it arrives in a nested loop before the main one runs
+    QCoreApplication::exit(0);
+  });
+}
+
+bool TTerminationWatch::QuitRequested() { return gQuitRequested; }
+
+TTerminationWatch::~TTerminationWatch() {
+  gQuitRequested = false;
+  if (gSignalFd >= 0) ::close(gSignalFd);
+  gSignalFd = -1;
+  sigset_t endSignals = TerminationSignals();
+  pthread_sigmask(SIG_UNBLOCK, &endSignals, nullptr);
+}
+
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
   } catch (const std::exception& error) {
-    ShowUnhandledException(&error);
+    ReportUnhandledError(&error);
   } catch (...) {
-    ShowUnhandledException(nullptr);
+    ReportUnhandledError(nullptr);
   }
   return false;
 }
 
-void ShowUnhandledException(const std::exception* error) {
-  std::string text = error ? error->what() : "Неизвестная ошибка.";
-  try {
-    ShowMessageBox(text, TMsgKind::Error, TMsgButtons::Ok);
-  } catch (...) {
-    // Nothing sensible is left to do when even the box fails.
-  }
-}
-
-int RunProgram(int& argc, char** argv, const std::string& programFile) {
+int RunProgram(int& argc, char** argv, const std::string& programFile,
+               const std::function<void()>& onRunning) {
   // Unit start steps; their objects end in reverse order at shutdown.
   TGlobalsUnit globals(programFile);
   TQmCSVUnit csv;
 
+  TTerminationWatch termination;  // before any thread starts
   TApplication application(argc, argv);
+  termination.Watch();
+  TControlEvents controlEvents;
   // Tests answer message boxes themselves; the program shows real ones.
   std::unique_ptr<TScopedMessageHandler> qtBoxes;
   if (!HasMessageHandler()) qtBoxes = std::make_unique<TScopedMessageHandler>(ShowQtMessageBox);
 
+  // Owned by the application part of start-up; destroyed in reverse order:
+  // the main window, the icons, then the connection.
   auto dmDB = std::make_unique<TdmDB>();
   if (!dmDB->OpenDatabase()) return 1;
   AssignDatabase(&dmDB->DB);
-  struct TUnassign {
-    ~TUnassign() { AssignDatabase(nullptr); }
-  } unassign;  // no command may reach the connection once it is gone
+  TScopeExit unassign([] { AssignDatabase(nullptr); });  // no command may outlive the connection
 
-  // The main window arrives with the window subsystem; until then an
-  // orderly run ends here, through the shutdown.
-  return 0;
+  auto res = std::make_unique<TdmRes>();
+  dmRes = res.get();
+  TScopeExit forgetRes([] { dmRes = nullptr; });
+
+  auto window = std::make_unique<TfDirectory>(*dmDB);
+  TScopeExit closeHelp([] { TfRVHelp::DestroyHelp(); });
+  TfDirectory::ShowDirectory();
+  window->show();
+  if (onRunning) QTimer::singleShot(0, &application, onRunning);
+  if (TTerminationWatch::QuitRequested()) return 0;
+  return QApplication::exec();
 }

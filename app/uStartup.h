@@ -2,6 +2,7 @@
 // The program's start and shutdown, in their fixed order.
 
 #include <QApplication>
+#include <functional>
 #include <string>
 
 // The application object: an exception that reaches the event loop is shown
@@ -12,10 +13,25 @@ class TApplication : public QApplication {
   bool notify(QObject* receiver, QEvent* event) override;
 };
 
-// The standard error box for an exception no handler caught.
-void ShowUnhandledException(const std::exception* error);
-
 // Runs the program as if started from programFile (its folder holds DB/,
 // Help/ and the settings). Returns the process exit code: 0 after an orderly
 // run, 1 when the database could not be opened.
-int RunProgram(int& argc, char** argv, const std::string& programFile);
+// onRunning, when given, runs once the message loop runs with the main
+// window shown (tests look at the window and close it from there).
+int RunProgram(int& argc, char** argv, const std::string& programFile,
+               const std::function<void()>& onRunning = nullptr);
+
+// Ends the message loop in an orderly way when the desktop asks the program
+// to end (SIGTERM at logout, SIGINT from a terminal), so that the settings
+// are still written back. Created before the application object, so that
+// no thread of the program is ever interrupted by these signals.
+class TTerminationWatch : public QObject {
+ public:
+  TTerminationWatch();
+  ~TTerminationWatch() override;
+  TTerminationWatch(const TTerminationWatch&) = delete;
+  static bool QuitRequested();
+  // Starts reading the signals in the message loop (needs the application).
+  void Watch();
+  TTerminationWatch& operator=(const TTerminationWatch&) = delete;
+};

@@ -7,10 +7,11 @@
 //     entry read per listed id, all in one shared read transaction;
 //   - the chain read of the deepest folder;
 //   - the order update after moving the last entry of a folder to the front.
-// Prints the figures and the goals; it decides nothing and fails on nothing
-// but a database error.
+// Prints the figures and the goals; the figures decide nothing. It exits
+// with 1 on a database error, or when ours and the floor did not read or
+// store the same values (then the figures would not be comparable).
 //
-//   bench_storage [--runs N] [--large N] [--keep]
+//   bench_storage [--runs N] [--large N] [--keep] [--verbose]
 //     --runs N   measurements per work, the best counts (default 3)
 //     --large N  entries of the large folder (default 10000)
 //     --keep     leave the database file behind and print its path
@@ -19,7 +20,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,6 +44,7 @@ using bench::TFloorConnection;
 using bench::TFloorEntry;
 using bench::TIdPosition;
 using bench::TStopwatch;
+using bench::TTiming;
 
 namespace {
 
@@ -178,7 +179,7 @@ void WriteBook(const std::string& path, const TBook& book) {
 // The main window's folder load: the up row, the listing, an entry read per
 // id, all in the data module's shared read transaction. Returns the seconds
 // of the load; the transaction starts and ends outside of them.
-double OursFolderLoad(TdmDB& dm, int32_t folderId, TDirectoryList& list, int& failures) {
+TTiming OursFolderLoad(TdmDB& dm, int32_t folderId, TDirectoryList& list, int& failures) {
   list.Clear();
   dm.trDirectoryRead.StartTransaction();
   TStopwatch watch;
@@ -191,16 +192,27 @@ double OursFolderLoad(TdmDB& dm, int32_t folderId, TDirectoryList& list, int& fa
     if (!TDBDirectoryReadCmd::Run(entry.get(), &dm.trDirectoryRead)) ++failures;
     list.Add(std::move(entry));
   }
-  double seconds = watch.Seconds();
+  TTiming elapsed = watch.Elapsed();
   dm.trDirectoryRead.Commit();
-  return seconds;
+  return elapsed;
 }
 
-double OursChain(int32_t id, TDirectoryList& chain, int& failures) {
+// The same through the bare API, in a transaction with the same parameters.
+TTiming FloorFolderLoad(TFloorConnection& floor, int32_t folderId, std::vector<TFloorEntry>& entries) {
+  entries.clear();
+  Firebird::ITransaction* transaction = floor.StartTransaction(bench::FloorTpb(false));
+  TStopwatch watch;
+  floor.LoadFolder(transaction, folderId, entries);
+  TTiming elapsed = watch.Elapsed();
+  floor.Commit(transaction);
+  return elapsed;
+}
+
+TTiming OursChain(int32_t id, TDirectoryList& chain, int& failures) {
   chain.Clear();
   TStopwatch watch;
   if (!TDBDirectoryReadChainCmd::Run(&chain, id, nullptr)) ++failures;
-  return watch.Seconds();
+  return watch.Elapsed();
 }
 
 // A folder's listing as the window holds it: the up row, then the entries.
@@ -292,17 +304,18 @@ struct TOptions {
 bool gVerbose = false;
 
 // Prints every single measurement when asked (--verbose).
-std::function<double()> Sampled(std::string work, const char* side, std::function<double()> run) {
+std::function<TTiming()> Sampled(std::string work, const char* side, std::function<TTiming()> run) {
   return [work = std::move(work), side, run = std::move(run)] {
-    double seconds = run();
-    if (gVerbose) std::printf("    %-30s %-5s %.4f s\n", work.c_str(), side, seconds);
-    return seconds;
+    TTiming elapsed = run();
+    if (gVerbose)
+      std::printf("    %-30s %-5s %.4f s (cpu %.4f s)\n", work.c_str(), side, elapsed.Wall, elapsed.Cpu);
+    return elapsed;
   };
 }
 
 // Ours and the floor in turns, the best of each.
-std::pair<double, double> Measure(const std::string& work, int runs, std::function<double()> ours,
-                                  std::function<double()> floor) {
+std::pair<TTiming, TTiming> Measure(const std::string& work, int runs, std::function<TTiming()> ours,
+                                    std::function<TTiming()> floor) {
   return bench::BestOfAlternating(runs, Sampled(work, "ours", std::move(ours)),
                                   Sampled(work, "floor", std::move(floor)));
 }
@@ -339,6 +352,15 @@ int Run(const TOptions& options) {
   EnsureFirebirdLockFolder();
   const std::string folder = MakeTempFolder();
   const std::string path = folder + "/bench.fdb";
+  // The file goes with the folder, also when a database error ends the run.
+  struct TFolderRemover {
+    const std::string& Folder;
+    bool Keep;
+    ~TFolderRemover() {
+      std::error_code ignored;
+      if (!Keep) std::filesystem::remove_all(Folder, ignored);
+    }
+  } remover{folder, options.Keep};
 
   TBook book = MakeBook(options.Large);
   const std::string largeName = std::to_string(book.LargeChildren.size());
@@ -380,28 +402,18 @@ int Run(const TOptions& options) {
       CompareWithBook(largeFloor, book.LargeChildren, "large folder");
     }
 
-    auto floorLoad = [&](int32_t folderId, std::vector<TFloorEntry>& entries) {
-      entries.clear();
-      Firebird::ITransaction* transaction = floor.StartTransaction(bench::FloorTpb(false));
-      TStopwatch watch;
-      floor.LoadFolder(transaction, folderId, entries);
-      double seconds = watch.Seconds();
-      floor.Commit(transaction);
-      return seconds;
-    };
-
     // (a), (b) folder loads
     for (auto [folderId, children, name, maxSeconds] :
          {std::tuple{TBook::kSmallFolder, &book.SmallChildren, std::string("folder load, 1000 entries"), 0.3},
           std::tuple{TBook::kLargeFolder, &book.LargeChildren, "folder load, " + largeName + " entries", 0.0}}) {
       TDirectoryList ours;
       std::vector<TFloorEntry> floorEntries;
-      auto [oursSeconds, floorSeconds] = Measure(
+      auto [oursTime, floorTime] = Measure(
           name, options.Runs, [&] { return OursFolderLoad(dm, folderId, ours, failures); },
-          [&] { return floorLoad(folderId, floorEntries); });
+          [&] { return FloorFolderLoad(floor, folderId, floorEntries); });
       CompareLoads(ours, floorEntries, name.c_str());
       Expect(static_cast<size_t>(ours.Count()) == children->size() + 1, name + ": listing size");
-      rows.push_back({name, oursSeconds, floorSeconds, 1.25, maxSeconds});
+      rows.push_back({name, oursTime, floorTime, 1.25, maxSeconds});
       std::printf("  measured: %s\n", name.c_str());
     }
 
@@ -410,13 +422,13 @@ int Run(const TOptions& options) {
       TDirectoryList ours;
       std::vector<TFloorEntry> floorChain;
       const std::string name = "chain read, " + std::to_string(TBook::kChainDepth) + " levels";
-      auto [oursSeconds, floorSeconds] = Measure(
+      auto [oursTime, floorTime] = Measure(
           name, std::max(options.Runs, 5), [&] { return OursChain(book.ChainBottom, ours, failures); },
           [&] {
             floorChain.clear();
             TStopwatch watch;
             floor.ReadChain(book.ChainBottom, floorChain);
-            return watch.Seconds();
+            return watch.Elapsed();
           });
       Expect(ours.Count() == TBook::kChainDepth, "chain length (ours)");
       Expect(floorChain.size() == static_cast<size_t>(TBook::kChainDepth), "chain length (floor)");
@@ -424,7 +436,7 @@ int Run(const TOptions& options) {
         Expect(ours.Items(i)->Id == floorChain[static_cast<size_t>(i)].Id &&
                    ours.Items(i)->Childs == floorChain[static_cast<size_t>(i)].Childs,
                "chain level " + std::to_string(i));
-      rows.push_back({name, oursSeconds, floorSeconds, 1.25, 0});
+      rows.push_back({name, oursTime, floorTime, 1.25, 0});
       std::printf("  measured: %s\n", name.c_str());
     }
 
@@ -443,40 +455,36 @@ int Run(const TOptions& options) {
         Expect(keeper.ChildPositions(folderId) == expected, name + ": stored positions (" + side + ")");
         keeper.UpdateOrder(original);
       };
-      auto [oursSeconds, floorSeconds] = Measure(
+      auto [oursTime, floorTime] = Measure(
           name, options.Runs,
           [&] {
             auto list = MovedListing(folderId, *children);
             TStopwatch watch;
             if (!TDBDirectoriesOrderUpdateCmd::Run(list.get(), nullptr)) ++failures;
-            double seconds = watch.Seconds();
+            TTiming elapsed = watch.Elapsed();
             Expect(ChangedPositions(*list).empty(), name + ": marks cleared");
             checkAndRestore("ours");
-            return seconds;
+            return elapsed;
           },
           [&] {
             TStopwatch watch;
             floor.UpdateOrder(changed);
-            double seconds = watch.Seconds();
+            TTiming elapsed = watch.Elapsed();
             checkAndRestore("floor");
-            return seconds;
+            return elapsed;
           });
-      rows.push_back({name, oursSeconds, floorSeconds, 1.25, 0});
+      rows.push_back({name, oursTime, floorTime, 1.25, 0});
       std::printf("  measured: %s\n", name.c_str());
     }
     Expect(failures == 0, std::to_string(failures) + " commands returned false");
+    AssignDatabase(nullptr);
   }
 
   std::printf("\n");
   bench::PrintBenchTable(rows);
   if (gCheckFailures) std::printf("\n%d checks failed: the figures above are not comparable\n", gCheckFailures);
 
-  if (options.Keep) {
-    std::printf("\nbook kept: %s\n", path.c_str());
-  } else {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
-  }
+  if (options.Keep) std::printf("\nbook kept: %s\n", path.c_str());
   return gCheckFailures ? 1 : 0;
 }
 

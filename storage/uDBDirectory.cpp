@@ -1,6 +1,10 @@
 #include "uDBDirectory.h"
 
+#include <algorithm>
+#include <optional>
 #include <string>
+
+#include "uQmCSV.h"
 
 const char* const kFolderListingSQL =
     "SELECT d.idd FROM directory d WHERE d.id_parent = :id_parent ORDER BY d.kind desc, d.order_position";
@@ -20,6 +24,8 @@ const char* const kInsertSQL =
     " INSERT INTO directory (idd, id_parent, order_position, title, description, kind, flags) "
     "VALUES (:idd, :id_parent, :order_position, :title, :description, :kind, :flags)         ";
 const char* const kChainSQL = "SELECT FIRST 1 * FROM directory d WHERE COALESCE(d.idd, 0) = ";
+const char* const kChildrenSQL = "SELECT d.idd FROM directory d WHERE COALESCE(d.id_parent, 0) = ";
+const char* const kChildrenOrderSQL = " ORDER BY d.order_position";
 const char* const kOrderUpdateSQL = "UPDATE directory SET order_position = :order_position WHERE idd = :idd";
 
 bool ChainHolds(const TDirectoryList& list, int32_t id) {
@@ -146,6 +152,136 @@ bool TDBDirectoriesOrderUpdateCmd::Execute() {
     return result;
   } catch (...) {
     return Fail();
+  }
+}
+
+// --- section export -----------------------------------------------------------
+
+bool TDBDirectoryExportCmd::Run(const TDirectory* entry, int level, std::vector<std::string>* lines,
+                                TFbTransaction* transaction) {
+  std::vector<int32_t> path;
+  return RunLevel(entry, level, lines, &path, transaction);
+}
+
+bool TDBDirectoryExportCmd::RunLevel(const TDirectory* entry, int level, std::vector<std::string>* lines,
+                                     std::vector<int32_t>* path, TFbTransaction* transaction) {
+  TDBDirectoryExportCmd command(transaction);
+  command.FEntry = entry;
+  command.FLevel = level;
+  command.FLines = lines;
+  command.FPath = path;
+  path->push_back(entry->Id);
+  bool result = command.Execute();
+  path->pop_back();
+  return result;
+}
+
+bool TDBDirectoryExportCmd::Execute() {
+  SetSQL(kChildrenSQL + std::to_string(FEntry->Id) + kChildrenOrderSQL);
+  try {
+    FLines->push_back(FormatExchangeRow(
+        FLevel, {FEntry->Title, FEntry->OrderPosition, FEntry->Flags, FEntry->IsFolder, FEntry->Description}));
+    for (bool hasRow = Exec(); hasRow; hasRow = (Query->Next(), !Query->Eof())) {
+      TDirectory child;
+      child.Id = FieldByName("IDD").AsInteger();
+      if (std::find(FPath->begin(), FPath->end(), child.Id) != FPath->end()) continue;
+      TDBDirectoryReadCmd::Run(&child, Transaction);
+      RunLevel(&child, FLevel + 1, FLines, FPath, nullptr);
+    }
+    return Finish();
+  } catch (...) {
+    return Fail();
+  }
+}
+
+// --- section import -----------------------------------------------------------
+
+namespace {
+
+// Parent ids by level; grows with the depth of the text.
+class TLevelTable {
+ public:
+  void Set(int level, int32_t id) {
+    if (static_cast<size_t>(level) >= FSlots.size()) FSlots.resize(static_cast<size_t>(level) + 1);
+    FSlots[static_cast<size_t>(level)] = id;
+  }
+  std::optional<int32_t> Get(int level) const {
+    if (static_cast<size_t>(level) >= FSlots.size()) return std::nullopt;
+    return FSlots[static_cast<size_t>(level)];
+  }
+
+ private:
+  std::vector<std::optional<int32_t>> FSlots;
+};
+
+}  // namespace
+
+bool TDBDirectoryImportCmd::Run(const std::vector<TTextLine>& lines, int32_t target, TFbTransaction* transaction,
+                                TImportResult* result, TImportProgress progress) {
+  TDBDirectoryImportCmd command(transaction);
+  command.FLines = &lines;
+  command.FTarget = target;
+  command.FProgress = std::move(progress);
+  bool ok = command.Execute();
+  if (result) *result = command.FResult;
+  return ok;
+}
+
+bool TDBDirectoryImportCmd::Stop(int line, std::string reason) {
+  FResult.StoppedAtLine = line;
+  FResult.Reason = std::move(reason);
+  return false;
+}
+
+std::unique_ptr<TDirectory> TDBDirectoryImportCmd::NewEntry(const TExchangeRow& row) {
+  int32_t id = NextGeneratorValue("GEN_DIRECTORY_ID");
+  if (id < 1) return nullptr;
+  auto entry = std::make_unique<TDirectory>();
+  entry->Id = id;
+  entry->Title = row.Entry.Title;
+  entry->OrderPosition = row.Entry.OrderPosition;
+  entry->Flags = row.Entry.Flags;
+  entry->IsFolder = row.Entry.IsFolder;
+  entry->Description = row.Entry.Description;
+  return entry;
+}
+
+bool TDBDirectoryImportCmd::Execute() {
+  TExchangeReader reader(*FLines);
+  if (!reader.IsExchangeText()) return true;
+  try {
+    return Import(reader);
+  } catch (const ECSVError& error) {
+    return Stop(reader.CurrentLine(), error.what());
+  } catch (const std::exception& error) {
+    return Stop(reader.CurrentLine(), error.what());
+  } catch (...) {
+    return Stop(reader.CurrentLine(), "неизвестная ошибка");
+  }
+}
+
+bool TDBDirectoryImportCmd::Import(TExchangeReader& reader) {
+  TExchangeRow row;
+  if (!reader.Next(row)) return true;
+  TLevelTable parents;
+  parents.Set(row.Level, FTarget);
+  for (;;) {
+    std::optional<int32_t> parent = parents.Get(row.Level);
+    if (!parent) return Stop(row.Line, "для строки не найдена родительская папка: уровень вложенности " +
+                                           std::to_string(row.Level) + " меньше уровня первой строки");
+    std::unique_ptr<TDirectory> entry = NewEntry(row);
+    if (!entry) return Stop(row.Line, "база данных не выдала новый идентификатор записи");
+    entry->IdParent = *parent;
+    if (!TDBDirectorySaveCmd::Run(entry.get())) return Stop(row.Line, "запись не удалось сохранить в базе данных");
+    ++FResult.Created;
+    if (FProgress && !FProgress(FResult.Created)) return Stop(row.Line, "импорт прерван");
+
+    TExchangeRow next;
+    if (!reader.Next(next)) return true;
+    if (next.Level > row.Level + 1)
+      return Stop(next.Line, "уровень вложенности строки больше уровня предыдущей строки более чем на 1");
+    if (next.Level > row.Level) parents.Set(next.Level, entry->Id);
+    row = std::move(next);
   }
 }
 

@@ -5,10 +5,13 @@
 // Execute's result.
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "uDB.h"
 #include "uDirectory.h"
+#include "uExchangeRows.h"
 
 // Fills an entry whose Id is set from its row and counts its children.
 // True also when no row has that id (the entry is left as it was).
@@ -66,6 +69,65 @@ class TDBDirectoriesOrderUpdateCmd : public TDBWriteCmd {
 
  private:
   TDirectoryList* FList = nullptr;
+};
+
+// Appends the exchange rows of an entry and of everything below it, the
+// entry at the given level, children by position, depth first. Each level
+// reads in a transaction of its own. An entry that is its own ancestor (a
+// cycle in the parent links) is not walked again.
+class TDBDirectoryExportCmd : public TDBReadCmd {
+ public:
+  static bool Run(const TDirectory* entry, int level, std::vector<std::string>* lines,
+                  TFbTransaction* transaction = nullptr);
+
+ protected:
+  using TDBReadCmd::TDBReadCmd;
+  bool Execute() override;
+
+ private:
+  static bool RunLevel(const TDirectory* entry, int level, std::vector<std::string>* lines,
+                       std::vector<int32_t>* path, TFbTransaction* transaction);
+  const TDirectory* FEntry = nullptr;
+  int FLevel = 0;
+  std::vector<std::string>* FLines = nullptr;
+  std::vector<int32_t>* FPath = nullptr;  // ids from the exported entry down to this one
+};
+
+// What an import did: how many entries it created and, when it stopped
+// early, on which line of the text and why.
+struct TImportResult {
+  int Created = 0;
+  int StoppedAtLine = 0;  // 0 when it did not stop on an error
+  std::string Reason;
+};
+
+// Called after every stored entry with the number stored so far; returning
+// false stops the import (what was stored stays).
+using TImportProgress = std::function<bool(int created)>;
+
+// Creates one new entry per row of an exchange text below the target
+// folder; every id is drawn and every row saved in transactions of their
+// own, so what was saved before a stop stays saved. True when the text was
+// read to its end or to a blank line, or was no exchange text at all.
+class TDBDirectoryImportCmd : public TDBWriteCmd {
+ public:
+  static bool Run(const std::vector<TTextLine>& lines, int32_t target,
+                  TFbTransaction* transaction = nullptr, TImportResult* result = nullptr,
+                  TImportProgress progress = nullptr);
+
+ protected:
+  using TDBWriteCmd::TDBWriteCmd;
+  bool Execute() override;
+
+ private:
+  bool Import(TExchangeReader& reader);
+  bool Stop(int line, std::string reason);
+  std::unique_ptr<TDirectory> NewEntry(const TExchangeRow& row);
+
+  const std::vector<TTextLine>* FLines = nullptr;
+  int32_t FTarget = 0;
+  TImportResult FResult;
+  TImportProgress FProgress;
 };
 
 // The statements the main window runs on its own statement object.

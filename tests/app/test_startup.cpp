@@ -12,16 +12,21 @@
 #include "uGlobals.h"
 #include "uSchema.h"
 #include "uStartup.h"
+#include "uVTVUtils.h"
+#include "ufDirectory.h"
+
+#include <QApplication>
+#include <QWidget>
 
 namespace {
 
 class StartupTest : public ::testing::Test {
  protected:
-  int Run() {
+  int Run(const std::function<void()>& onRunning = nullptr) {
     int argc = 1;
     char name[] = "zorvana-directory";
     char* argv[] = {name, nullptr};
-    return RunProgram(argc, argv, Dir.File("zorvana-directory"));
+    return RunProgram(argc, argv, Dir.File("zorvana-directory"), onRunning);
   }
   void MakeBook() {
     std::filesystem::create_directories(Dir.File("DB"));
@@ -43,9 +48,37 @@ TEST_F(StartupTest, MissingDatabaseShowsOneMessageAndStillWritesTheSettingsBack)
             "DirectoryWordWrap=0\r\nShowButtonCaptions=1\r\n");
 }
 
-TEST_F(StartupTest, GoodDatabaseRunsToAnOrderlyEndWithoutCreatingSettings) {
+TEST_F(StartupTest, GoodDatabaseShowsOneStayOnTopWindowOnTheRootUntilItCloses) {
   MakeBook();
-  EXPECT_EQ(Run(), 0);
+  WriteFile(Dir.File("zorvana-directory.ini"), "[Main]\nIsFirstStart=0\n");
+  QStringList shownWindows;
+  bool stayOnTop = false;
+  int rows = -1;
+  int result = Run([&] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      if (widget->isVisible()) shownWindows << widget->objectName();
+    }
+    ASSERT_NE(fDirectory, nullptr);
+    stayOnTop = fDirectory->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    rows = fDirectory->List()->RowCount();
+    fDirectory->close();
+  });
+  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(Messages.Shown.empty());
+  EXPECT_EQ(shownWindows, QStringList{"fDirectory"});
+  EXPECT_TRUE(stayOnTop);
+  EXPECT_EQ(rows, 0);
+  EXPECT_EQ(fDirectory, nullptr);
+  EXPECT_EQ(ReadFile(Dir.File("zorvana-directory.ini")),
+            "[Main]\nIsFirstStart=0\nFontSize=10\nDirectoryWordWrap=0\nShowButtonCaptions=1\n");
+}
+
+TEST_F(StartupTest, WithoutSettingsFileNothingIsCreated) {
+  MakeBook();
+  std::filesystem::create_directories(Dir.File("Help"));
+  WriteFile(Dir.File("Help/DirectoryForm.rvf"), "<html><body>Справка</body></html>");
+  int result = Run([] { fDirectory->close(); });
+  EXPECT_EQ(result, 0);
   EXPECT_TRUE(Messages.Shown.empty());
   EXPECT_FALSE(FileExists(Dir.File("zorvana-directory.ini")));
 }
@@ -63,17 +96,24 @@ TEST(StartupAsUser, OrdinaryUserStartsOnTheirOwnBook) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to switch to an ordinary user";
   TTempDir dir;
   std::filesystem::copy_file(ZORVANA_PROGRAM, dir.File("zorvana-directory"));
+  std::filesystem::copy(std::filesystem::path(ZORVANA_PROGRAM).parent_path() / "Help", dir.File("Help"));
   std::filesystem::create_directories(dir.File("DB"));
   CreateDirectoryDatabase(dir.File("DB/DB.fdb"));
   // Make the default lock folder root's own, as a root-run engine leaves it.
   mkdir("/tmp/firebird", 0770);
   const std::string owner = "65534:65534";
   ASSERT_EQ(std::system(("chown -R " + owner + " " + dir.Path()).c_str()), 0);
-  std::string command = "timeout 60 setpriv --reuid=65534 --regid=65534 --clear-groups "
+  // The program runs until the desktop asks it to end; a failed open would
+  // have shown its box and ended with 1 instead.
+  // Waits until the program has the book open and its window up, then asks
+  // it to end as the desktop would at logout.
+  std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups "
                         "env -i PATH=/usr/bin:/bin HOME=" + dir.Path() +
                         " QT_QPA_PLATFORM=offscreen " + dir.File("zorvana-directory") +
-                        " > " + dir.File("out.txt") + " 2>&1";
-  int status = std::system(command.c_str());
+                        " > " + dir.File("out.txt") + " 2>&1 & pid=$!; "
+                        "for i in $(seq 100); do ls -l /proc/$pid/fd 2>/dev/null | grep -q DB.fdb && break; "
+                        "sleep 0.2; done; sleep 1; kill -TERM $pid; wait $pid";
+  int status = std::system(("timeout 120 bash -c '" + command + "'").c_str());
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
       << "status " << status << ":\n" << ReadFile(dir.File("out.txt"));
 }

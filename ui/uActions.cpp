@@ -1,0 +1,34 @@
+#include "uActions.h"
+
+#include <exception>
+
+#include "udmRes.h"
+#include "uMessages.h"
+
+void RunGuarded(const std::function<void()>& work) {
+  try {
+    work();
+  } catch (const std::exception& error) {
+    ReportUnhandledError(&error);
+  } catch (...) {
+    ReportUnhandledError(nullptr);
+  }
+}
+
+QAction* CreateAction(QObject* parent, const TActionInfo& info) {
+  auto* action = new QAction(QString::fromUtf8(info.Caption), parent);
+  action->setObjectName(QString::fromLatin1(info.Name));
+  if (info.Hint) {
+    action->setToolTip(QString::fromUtf8(info.Hint));
+    action->setStatusTip(QString::fromUtf8(info.Hint));
+  }
+  QList<QKeySequence> shortcuts;
+  if (!info.Shortcut1.isEmpty()) shortcuts << info.Shortcut1;
+  if (!info.Shortcut2.isEmpty()) shortcuts << info.Shortcut2;
+  action->setShortcuts(shortcuts);
+  action->setShortcutContext(Qt::WindowShortcut);
+  if (info.Icon >= 0 && dmRes) action->setIcon(dmRes->Icon(info.Icon));
+  action->setData(info.Tag);
+  action->setCheckable(info.Checkable);
+  return action;
+}

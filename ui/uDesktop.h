@@ -1,0 +1,15 @@
+#pragma once
+// Opening addresses with the desktop's default handler, replaceable so that
+// tests see what would be opened instead of starting a browser.
+
+#include <QUrl>
+#include <functional>
+
+using TUrlOpener = std::function<bool(const QUrl&)>;
+
+// Opens an address (web or mailto:) with the desktop's handler; the answer
+// of the desktop is passed back but callers are free to ignore it.
+bool OpenAddress(const QString& address);
+
+// Replaces the opener; returns the previous one.
+TUrlOpener SetUrlOpener(TUrlOpener opener);

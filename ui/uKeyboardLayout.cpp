@@ -1,0 +1,4 @@
+#include "uKeyboardLayout.h"
+
+TKeyboardLayoutSwitch::TKeyboardLayoutSwitch(const std::string&) {}
+TKeyboardLayoutSwitch::~TKeyboardLayoutSwitch() = default;
