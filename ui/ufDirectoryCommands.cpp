@@ -9,6 +9,7 @@
 #include <QProgressDialog>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 
 #include "uActions.h"
 #include "uDBDirectory.h"
@@ -182,7 +183,7 @@ QToolBar* TfDirectory::CreateMainToolBar() {
 
   btnSite = new QToolButton(bar);
   btnSite->setObjectName(QStringLiteral("btnSite"));
-  btnSite->setText(QString::fromLatin1(kSiteAddress));
+  btnSite->setText(QUrl(QString::fromLatin1(kSiteAddress)).host());
   btnSite->setToolTip(QStringLiteral("Посмотреть что нового на сайте Тармики"));
   btnSite->setToolButtonStyle(Qt::ToolButtonTextOnly);
   btnSite->setAutoRaise(true);
@@ -202,7 +203,9 @@ QToolBar* TfDirectory::CreateStatusBar() {
   bar->setObjectName(QStringLiteral("sb1"));
   bar->setMovable(false);
   bar->setIconSize(QSize(24, 24));
-  bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  // Icons only, so that the count and the filter always have room; every
+  // button names itself in its hint.
+  bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
 
   lblCount = new QLabel(bar);
   lblCount->setObjectName(QStringLiteral("lblCount"));

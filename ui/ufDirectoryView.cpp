@@ -145,4 +145,6 @@ void TfDirectory::ApplyFontSize() {
   vst->SetDefaultNodeHeight(static_cast<int>(QFontInfo(vst->font()).pointSizeF() * 20 / 8));
   TVTV::SetNodesHeight(vst, vst->DefaultNodeHeight());
   SetItemsFontSize(this, size);
+  // Every toolbar item stays in view at the chosen font size.
+  resize(std::max(width(), tb->sizeHint().width()), height());
 }
