@@ -36,6 +36,13 @@ extern const char* const kFloorChildCountSQL;   // id appended
 extern const char* const kFloorChainSQL;        // id appended
 extern const char* const kFloorListingSQL;      // ? = folder id
 extern const char* const kFloorOrderUpdateSQL;  // ? = order position, ? = id
+// The section export's children of an entry: the id appended, then the order.
+extern const char* const kFloorChildrenSQL;
+extern const char* const kFloorChildrenOrderSQL;
+extern const char* const kFloorNextIdSQL;       // the id draw of GEN_DIRECTORY_ID
+extern const char* const kFloorExistsSQL;       // id appended
+extern const char* const kFloorInsertSQL;       // ? = idd, id_parent, order_position,
+                                                //     title, description, kind, flags
 
 // Transaction parameter blocks: read committed, record version, no wait,
 // and read-only when asked.
@@ -108,11 +115,43 @@ class TFloorConnection {
   // transaction of its own. For checking results; not part of any timing.
   std::vector<TIdPosition> ChildPositions(int32_t folderId);
 
+  // What the section export does: calls row(level, entry) for the entry,
+  // then, in a read-only transaction of this level (started after the row),
+  // the children statement with the entry's id; per child, in that same
+  // transaction and while the children's cursor stays open, ReadEntry, then
+  // this again one level deeper (its own transaction beside this one). The
+  // level's transaction is committed at its end.
+  using TFloorRowSink = std::function<void(int level, const TFloorEntry& entry)>;
+  void ExportSection(const TFloorEntry& entry, int level, const TFloorRowSink& row);
+
+  // What a row of the section import costs, each in a transaction of its
+  // own that is committed at once: the id draw (read-only), the existence
+  // check (read-only) and the insert (read-write; the description goes as a
+  // blob of its own, like our layer sends it).
+  int32_t NextId();
+  bool EntryExists(int32_t id);
+  void InsertEntry(const TFloorEntry& entry);
+
+  // Fills a book: one write transaction, the insert prepared once, one
+  // commit. For building benchmark books; not part of any timing.
+  void InsertEntries(const std::vector<TFloorEntry>& entries);
+  // A statement without result (DDL included) in a write transaction of its
+  // own, committed.
+  void ExecuteStatement(const std::string& sql);
+
  private:
   void ReadEntryColumns(Firebird::ITransaction* transaction, Firebird::IMessageMetadata* meta,
                         const unsigned char* row, TFloorEntry& entry);
   std::string ReadBlob(Firebird::ITransaction* transaction, const ISC_QUAD& blobId);
   void ChainLevel(int32_t id, std::vector<TFloorEntry>& chain);
+  // Fills the insert's input message from the entry (declared types; the
+  // description as a new blob in the transaction) and executes it.
+  void ExecuteInsert(Firebird::ITransaction* transaction, Firebird::IStatement* statement,
+                     Firebird::IMessageMetadata* meta, std::vector<unsigned char>& input,
+                     const TFloorEntry& entry);
+  // Prepares the statement, opens it and fetches its first row: false when
+  // there is none; otherwise the first column into value (when given).
+  bool FetchFirst(Firebird::ITransaction* transaction, const std::string& sql, int64_t* value);
 
   Firebird::IMaster* FMaster = nullptr;
   Firebird::CheckStatusWrapper FStatus;
@@ -160,13 +199,36 @@ std::pair<TTiming, TTiming> BestOfAlternating(int runs, const std::function<TTim
 struct TBenchRow {
   std::string Work;
   TTiming Ours;
-  TTiming Floor;
-  double MaxRatio = 1.25;  // goal on ours/floor (wall)
+  TTiming Floor;           // zero: the work has no floor ("-" in the table)
+  double MaxRatio = 1.25;  // goal on ours/floor (wall); 0: none
   double MaxSeconds = 0;   // goal on ours in seconds (wall); 0: none
 };
 
 // Prints the table: work, ours (s), floor (s), ours/floor, the same ratio of
 // processor times, the goals and whether this run met them. Reports only.
 void PrintBenchTable(const std::vector<TBenchRow>& rows);
+
+// The machine's load averages (1, 5, 15 minutes) as /proc/loadavg gives
+// them, for printing beside the figures.
+std::string LoadAverage();
+
+// A new private folder under $TMPDIR (or /tmp) named prefix-XXXXXX; it goes
+// with everything in it when this object does, unless Keep is set.
+class TTempFolder {
+ public:
+  explicit TTempFolder(const std::string& prefix);
+  ~TTempFolder();
+  TTempFolder(const TTempFolder&) = delete;
+  TTempFolder& operator=(const TTempFolder&) = delete;
+  const std::string& Path() const { return FPath; }
+  bool Keep = false;
+
+ private:
+  std::string FPath;
+};
+
+// The median of a set of samples (the mean of the two middle ones for an
+// even count); 0 for none.
+double Median(std::vector<double> samples);
 
 }  // namespace bench

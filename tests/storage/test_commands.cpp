@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "BookTest.h"
 #include "TestSupport.h"
 #include "uDB.h"
 #include "uDBDirectory.h"
@@ -115,28 +116,8 @@ class TRowLock {
 
 // A fresh book opened through the data module and made the shared database
 // of every command.
-class CommandTest : public ::testing::Test {
+class CommandTest : public TBookTest {
  protected:
-  void SetUp() override {
-    dmDB.DB.DatabaseName = Book.Path();
-    dmDB.DB.Open();
-    AssignDatabase(&dmDB.DB);
-  }
-  void TearDown() override { AssignDatabase(nullptr); }
-
-  // One statement committed on its own, as another writer would.
-  void Sql(const std::string& text) {
-    TFbTransaction transaction(&dmDB.DB);
-    transaction.Params = WriteTransactionParams();
-    transaction.StartTransaction();
-    {
-      TFbQuery query(&dmDB.DB, &transaction);
-      query.SetSQL(text);
-      query.ExecNoResult();
-    }
-    transaction.Commit();
-  }
-
   void Put(int id, std::optional<int> parent, int position, const std::string& title, int kind,
            int flags = 0, const std::string& description = "") {
     TFbTransaction transaction(&dmDB.DB);
@@ -198,9 +179,6 @@ class CommandTest : public ::testing::Test {
     query.ExecQuery();
     return !query.Eof();
   }
-
-  TTempDatabase Book;
-  TdmDB dmDB;
 };
 
 // --- transaction rule -------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "BookTest.h"
 #include "TestSupport.h"
 #include "uDB.h"
 #include "uDBDirectory.h"
@@ -57,27 +58,8 @@ std::string ExchangeText(const std::vector<std::string>& rows) {
 }
 
 // The main window's connection on a fresh book, shared with every command.
-class ExchangeTest : public ::testing::Test {
+class ExchangeTest : public TBookTest {
  protected:
-  void SetUp() override {
-    dmDB.DB.DatabaseName = Book.Path();
-    dmDB.DB.Open();
-    AssignDatabase(&dmDB.DB);
-  }
-  void TearDown() override { AssignDatabase(nullptr); }
-
-  void Sql(const std::string& text) {
-    TFbTransaction transaction(&dmDB.DB);
-    transaction.Params = WriteTransactionParams();
-    transaction.StartTransaction();
-    {
-      TFbQuery query(&dmDB.DB, &transaction);
-      query.SetSQL(text);
-      query.ExecNoResult();
-    }
-    transaction.Commit();
-  }
-
   // Stores a row directly, not through the commands under test.
   void Put(int id, int parent, int position, const std::string& title, int kind, int flags = 0,
            const std::string& description = "") {
@@ -202,9 +184,6 @@ class ExchangeTest : public ::testing::Test {
     EXPECT_NE(section, copies[0]);
     EXPECT_EQ("", FirstDifference(Node(section), Node(copies[0])));
   }
-
-  TTempDatabase Book;
-  TdmDB dmDB;
 };
 
 // --- export -------------------------------------------------------------------------

@@ -1,0 +1,37 @@
+#pragma once
+// The fixture of the storage tests: a fresh book opened through the data
+// module and made the shared database of every command.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "TestSupport.h"
+#include "uDB.h"
+#include "udmDB.h"
+
+class TBookTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dmDB.DB.DatabaseName = Book.Path();
+    dmDB.DB.Open();
+    AssignDatabase(&dmDB.DB);
+  }
+  void TearDown() override { AssignDatabase(nullptr); }
+
+  // One statement committed on its own, as another writer would.
+  void Sql(const std::string& text) {
+    TFbTransaction transaction(&dmDB.DB);
+    transaction.Params = WriteTransactionParams();
+    transaction.StartTransaction();
+    {
+      TFbQuery query(&dmDB.DB, &transaction);
+      query.SetSQL(text);
+      query.ExecNoResult();
+    }
+    transaction.Commit();
+  }
+
+  TTempDatabase Book;
+  TdmDB dmDB;
+};
