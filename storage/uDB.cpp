@@ -1,5 +1,7 @@
 #include "uDB.h"
 
+#include <cstdint>
+
 namespace {
 TFbDatabase* gSharedDatabase = nullptr;
 
@@ -115,10 +117,11 @@ int NextGeneratorValue(const std::string& generatorName) {
     query.SetSQL("SELECT GEN_ID(" + generatorName + ", 1) AS id FROM rdb$database");
     transaction.StartTransaction();
     query.ExecQuery();
-    int value = query.FieldByName("ID").AsInteger();
+    int64_t value = query.FieldByName("ID").AsInt64();
     query.Close();
     transaction.Commit();
-    return value;
+    // Ids are 32-bit: a value past that range must not wrap onto an id in use.
+    return value > INT32_MAX ? -1 : static_cast<int>(value);
   } catch (...) {
     query.Close();
     RollbackQuietly(transaction);

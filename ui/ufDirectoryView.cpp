@@ -142,9 +142,14 @@ void TfDirectory::ApplyFontSize() {
   setFont(windowFont);
   vst->setFont(windowFont);
   vst->header()->setFont(windowFont);
-  vst->SetDefaultNodeHeight(static_cast<int>(QFontInfo(vst->font()).pointSizeF() * 20 / 8));
+  // From the size asked for, not the one the font matched: a 10-point font
+  // drawn at 9.75 points still means rows of 25 pixels.
+  vst->SetDefaultNodeHeight(vst->font().pointSize() * 20 / 8);
   TVTV::SetNodesHeight(vst, vst->DefaultNodeHeight());
   SetItemsFontSize(this, size);
+  // The chain bar is no toolbar, yet its label is a bar item as well.
+  for (QWidget* item : FChainBar->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+    SetItemFontSize(item, ItemFontScale(size));
   // Every toolbar item stays in view at the chosen font size.
   resize(std::max(width(), tb->sizeHint().width()), height());
 }

@@ -367,6 +367,16 @@ TEST_F(CommandTest, NextGeneratorValueDrawsConsecutiveValues) {
   EXPECT_EQ(NextGeneratorValue("GEN_DIRECTORY_ID"), first + 2);
 }
 
+TEST_F(CommandTest, GeneratorPastTheIdRangeGivesNoId) {
+  // Past 2^31 and 2^32 a narrowed value would turn into a negative id or
+  // wrap onto a small one already in use.
+  for (const char* start : {"2147483647", "4294967296"}) {
+    SCOPED_TRACE(start);
+    Sql(std::string("ALTER SEQUENCE GEN_DIRECTORY_ID RESTART WITH ") + start);
+    EXPECT_EQ(NextGeneratorValue("GEN_DIRECTORY_ID"), -1);
+  }
+}
+
 struct THasRowsCase {
   const char* Sql;
   bool Expected;
