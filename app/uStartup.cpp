@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "uDebug.h"
 #include "uGlobals.h"
 #include "uMessages.h"
 #include "uQmCSV.h"
@@ -118,6 +119,7 @@ int RunProgram(int& argc, char** argv, const std::string& programFile,
                const std::function<void()>& onRunning) {
   // Unit start steps; their objects end in reverse order at shutdown.
   TGlobalsUnit globals(programFile);
+  TDebugUnit debug(Globals().AppPath);
   TQmCSVUnit csv;
 
   TTerminationWatch termination;  // before any thread starts

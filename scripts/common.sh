@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev
   libfbclient2 firebird-dev firebird3.0-server-core firebird3.0-utils
   libgtest-dev
+  libboost-stacktrace-dev
   tango-icon-theme
   xvfb xauth fonts-dejavu-core
 )
