@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <algorithm>
 #include <filesystem>
 
 #include "TestSupport.h"
@@ -28,6 +29,17 @@ class StartupTest : public ::testing::Test {
     char* argv[] = {name, nullptr};
     return RunProgram(argc, argv, Dir.File("zorvana-directory"), onRunning);
   }
+  // The kinds of the crash report files left beside the program, sorted.
+  std::vector<std::string> ReportFiles() const {
+    std::vector<std::string> kinds;
+    if (!FileExists(Dir.File("Logs/Exceptions"))) return kinds;
+    for (const auto& file : std::filesystem::directory_iterator(Dir.File("Logs/Exceptions"))) {
+      std::string kind = file.path().extension().string();
+      if (kind == ".log" || kind == ".png") kinds.push_back(kind);
+    }
+    std::sort(kinds.begin(), kinds.end());
+    return kinds;
+  }
   void MakeBook() {
     std::filesystem::create_directories(Dir.File("DB"));
     CreateDirectoryDatabase(Dir.File("DB/DB.fdb"));
@@ -43,6 +55,7 @@ TEST_F(StartupTest, MissingDatabaseShowsOneMessageAndStillWritesTheSettingsBack)
   EXPECT_EQ(Run(), 1);
   ASSERT_EQ(Messages.Shown.size(), 1u);
   EXPECT_EQ(Messages.Shown[0].Text, "Отсутствет файл базы данных!\r\n" + Dir.File("DB/DB.fdb"));
+  EXPECT_EQ(ReportFiles(), std::vector<std::string>{}) << "a missing file raises nothing";
   EXPECT_EQ(ReadFile(Dir.File("zorvana-directory.ini")),
             "; user settings\r\n[Main]\r\nFontSize=16\r\nIsFirstStart=1\r\n"
             "DirectoryWordWrap=0\r\nShowButtonCaptions=1\r\n");
@@ -88,6 +101,8 @@ TEST_F(StartupTest, UnopenableDatabaseShowsTheSecondMessage) {
   EXPECT_EQ(Run(), 1);
   ASSERT_EQ(Messages.Shown.size(), 1u);
   EXPECT_EQ(Messages.Shown[0].Text.rfind("Не удается открыть файл базы данных!\r\n", 0), 0u);
+  // The failed connection is an exception and leaves its report.
+  EXPECT_EQ(ReportFiles(), (std::vector<std::string>{".log", ".png"}));
 }
 
 // The embedded engine keeps lock files in a shared folder that root creates
