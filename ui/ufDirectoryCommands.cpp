@@ -139,6 +139,9 @@ void TfDirectory::CreateActions() {
       });
     });
   }
+  // The enable rules hold from the start, not only from the first folder
+  // loaded: "Удалить" in particular is never enabled.
+  ActionListUpdate();
 }
 
 void TfDirectory::RunAction(QAction* action) {
@@ -386,7 +389,12 @@ void TfDirectory::actImportClipboardExecute() {
     imported = TDBDirectoryImportCmd::Run(lines, FCurrentId, nullptr, &result, [&progress](int created) {
       progress.setLabelText(QStringLiteral("Импортировано записей: %1").arg(created));
       progress.setValue(0);
-      QCoreApplication::processEvents();
+      // Until the progress window shows, nothing blocks the main window: the
+      // user's keys and clicks wait, so that no command runs in the middle of
+      // the import (leaving the folder, another import). Once it shows, it
+      // blocks the main window itself and its "Прервать" must work.
+      QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
+                                                           : QEventLoop::ExcludeUserInputEvents);
       return !progress.wasCanceled();
     });
   }

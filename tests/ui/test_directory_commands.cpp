@@ -203,7 +203,7 @@ class DirectoryWindowTest : public ::testing::Test {
     transaction.Commit();
   }
 
-  std::vector<TStoredRow> Rows(const std::string& where, const std::string& order) {
+  std::vector<TStoredRow> StoredRows(const std::string& where, const std::string& order) {
     TFbTransaction transaction(&DM.DB);
     transaction.Params = ReadTransactionParams();
     transaction.StartTransaction();
@@ -223,11 +223,17 @@ class DirectoryWindowTest : public ::testing::Test {
     return rows;
   }
 
-  std::vector<TStoredRow> AllRows() { return Rows("", "idd"); }
+  std::vector<TStoredRow> AllRows() { return StoredRows("", "idd"); }
 
   // A folder's children in listing order: folders first, each by position.
   std::vector<TStoredRow> Children(int parent) {
-    return Rows("WHERE id_parent = " + std::to_string(parent), "kind DESC, order_position");
+    return StoredRows("WHERE id_parent = " + std::to_string(parent), "kind DESC, order_position");
+  }
+
+  std::vector<TStoredRow> ChildrenTitled(int parent, const std::string& title) {
+    std::vector<TStoredRow> rows = Children(parent);
+    std::erase_if(rows, [&title](const TStoredRow& row) { return row.Title != title; });
+    return rows;
   }
 
   TPositions Positions(int parent) {
@@ -238,11 +244,11 @@ class DirectoryWindowTest : public ::testing::Test {
 
   // A section as the export walks it: children by position alone.
   void Section(int id, int level, std::vector<TSectionRow>& out) {
-    const std::vector<TStoredRow> self = Rows("WHERE idd = " + std::to_string(id), "idd");
+    const std::vector<TStoredRow> self = StoredRows("WHERE idd = " + std::to_string(id), "idd");
     ASSERT_EQ(self.size(), 1u);
     const TStoredRow& row = self[0];
     out.push_back({level, row.Title, row.Position, row.Flags, row.Folder, row.Description});
-    for (const TStoredRow& child : Rows("WHERE id_parent = " + std::to_string(id), "order_position"))
+    for (const TStoredRow& child : StoredRows("WHERE id_parent = " + std::to_string(id), "order_position"))
       Section(child.Id, level + 1, out);
   }
 
@@ -295,6 +301,14 @@ class DirectoryWindowTest : public ::testing::Test {
     }
   }
 
+  // Clears the filter and leaves folders up to the root.
+  void GoToRoot() {
+    Window->vstKeyPress(QChar(27));
+    for (int level = 0; level < 10 && Window->CurrentId() != 0; ++level)
+      Window->Action("actEscapeToParent")->trigger();
+    ASSERT_EQ(Window->CurrentId(), 0);
+  }
+
   std::vector<std::string> Listing() const {
     std::vector<std::string> titles;
     for (const auto& entry : Window->Entries()) titles.push_back(entry->Title);
@@ -302,7 +316,7 @@ class DirectoryWindowTest : public ::testing::Test {
   }
 
   // The titles of the list's rows, hidden ones included.
-  std::vector<std::string> Rows() const {
+  std::vector<std::string> ListRows() const {
     std::vector<std::string> titles;
     for (int row = List()->FirstNode(); row != kNoNode; row = List()->NextNode(row))
       titles.push_back(List()->NodeObject(row)->Title);
@@ -396,24 +410,23 @@ class TRowLock {
 
 TEST_F(DirectoryWindowTest, CopyPutsExactlyTheFocusedTitleOnTheClipboardAsPlainText) {
   BuildBook();
-  const int odd = Add(0, 50, "  Договор № 5 «Альфа»  ", false, "не копируется");
-  (void)odd;
+  Add(0, 50, "  Договор № 5 «Альфа»  ", false, "не копируется");
   OpenWindow();
 
   struct TCase {
     const char* Name;
     std::vector<std::string> Path;  // folders to walk into first
     std::string Focus;
-    std::function<void(DirectoryWindowTest*)> Run;
+    std::function<void()> Run;
   };
-  const auto action = [](DirectoryWindowTest* t) { t->Window->Action("actCopyToClipboard")->trigger(); };
-  const auto ctrlC = [](DirectoryWindowTest* t) { QTest::keyClick(t->List(), Qt::Key_C, Qt::ControlModifier); };
-  const auto ctrlEnter = [](DirectoryWindowTest* t) {
-    QTest::keyClick(t->List(), Qt::Key_Return, Qt::ControlModifier);
+  const auto action = [this] { Window->Action("actCopyToClipboard")->trigger(); };
+  const auto ctrlC = [this] { QTest::keyClick(List(), Qt::Key_C, Qt::ControlModifier); };
+  const auto ctrlEnter = [this] {
+    QTest::keyClick(List(), Qt::Key_Return, Qt::ControlModifier);
   };
-  const auto toolbar = [](DirectoryWindowTest* t) {
-    auto* button = qobject_cast<QToolButton*>(t->Window->MainToolBar()->widgetForAction(
-        t->Window->MainToolBar()->findChild<QAction*>(QStringLiteral("btnCopy"))));
+  const auto toolbar = [this] {
+    auto* button = qobject_cast<QToolButton*>(Window->MainToolBar()->widgetForAction(
+        Window->MainToolBar()->findChild<QAction*>(QStringLiteral("btnCopy"))));
     ASSERT_NE(button, nullptr);
     QTest::mouseClick(button, Qt::LeftButton);
   };
@@ -429,7 +442,7 @@ TEST_F(DirectoryWindowTest, CopyPutsExactlyTheFocusedTitleOnTheClipboardAsPlainT
     ASSERT_NO_FATAL_FAILURE(EnterPath(c.Path));
     ASSERT_NO_FATAL_FAILURE(Focus(c.Focus));
     QGuiApplication::clipboard()->setText(QStringLiteral("до команды"));
-    c.Run(this);
+    c.Run();
 
     const QString title = QString::fromStdString(c.Focus);
     EXPECT_EQ(Clipboard(), title);
@@ -441,7 +454,7 @@ TEST_F(DirectoryWindowTest, CopyPutsExactlyTheFocusedTitleOnTheClipboardAsPlainT
     EXPECT_EQ(FocusedTitle(), c.Focus) << "copying moves nothing";
     Window->tmrCopyTimer();
     // Back to the root for the next case.
-    while (Window->CurrentId() != 0) Window->Action("actEscapeToParent")->trigger();
+    ASSERT_NO_FATAL_FAILURE(GoToRoot());
   }
   EXPECT_TRUE(Messages.Shown.empty());
 }
@@ -505,7 +518,7 @@ TEST_F(DirectoryWindowTest, DoubleClickEntersFoldersCopiesRecordsAndLeavesByTheU
   OpenWindow();
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    while (Window->CurrentId() != 0) Window->Action("actEscapeToParent")->trigger();
+    ASSERT_NO_FATAL_FAILURE(GoToRoot());
     ASSERT_NO_FATAL_FAILURE(EnterPath({"Папка"}));
     TypeFilter(c.Filter);
     QGuiApplication::clipboard()->setText(QStringLiteral("до команды"));
@@ -519,11 +532,13 @@ TEST_F(DirectoryWindowTest, DoubleClickEntersFoldersCopiesRecordsAndLeavesByTheU
 
     EXPECT_EQ(Window->CurrentId(), c.ShownAfter);
     EXPECT_EQ(Clipboard(), c.ClipboardAfter);
-    if (c.ShownAfter == book.Folder) EXPECT_EQ(Window->Filter(), c.Filter);
+    if (c.ShownAfter == book.Folder) {
+      EXPECT_EQ(Window->Filter(), c.Filter);
+    }
   }
 
   // The handler itself acts on the focused row.
-  while (Window->CurrentId() != 0) Window->Action("actEscapeToParent")->trigger();
+  ASSERT_NO_FATAL_FAILURE(GoToRoot());
   ASSERT_NO_FATAL_FAILURE(Focus("Корневая 2"));
   Window->vstColumnDblClick(RowOf("Корневая 2"));
   EXPECT_EQ(Clipboard(), QStringLiteral("Корневая 2"));
@@ -553,7 +568,7 @@ class DirectoryCreateTest : public DirectoryWindowTest, public ::testing::WithPa
 
 TEST_P(DirectoryCreateTest, OkSavesTheNewEntryRenumbersTheFolderAndFocusesIt) {
   const TCreateCase& c = GetParam();
-  const TBook book = BuildBook();
+  BuildBook();
   OpenWindow();
   ASSERT_NO_FATAL_FAILURE(EnterPath(c.Path));
   ASSERT_NO_FATAL_FAILURE(Focus(c.Focus));
@@ -575,7 +590,7 @@ TEST_P(DirectoryCreateTest, OkSavesTheNewEntryRenumbersTheFolderAndFocusesIt) {
 
   // The new row, under the id drawn for it.
   EXPECT_EQ(Generator(), generator + 1);
-  const std::vector<TStoredRow> created = Rows("WHERE idd = " + std::to_string(generator + 1), "idd");
+  const std::vector<TStoredRow> created = StoredRows("WHERE idd = " + std::to_string(generator + 1), "idd");
   ASSERT_EQ(created.size(), 1u);
   EXPECT_EQ(created[0].Parent, shown);
   EXPECT_EQ(created[0].Title, "Новая");
@@ -590,7 +605,6 @@ TEST_P(DirectoryCreateTest, OkSavesTheNewEntryRenumbersTheFolderAndFocusesIt) {
   EXPECT_EQ(FocusedTitle(), "Новая");
   ASSERT_NE(Window->FocusedDirectory(), nullptr);
   EXPECT_EQ(Window->FocusedDirectory()->Id, generator + 1);
-  (void)book;
 }
 
 const TCreateCase kCreateCases[] = {
@@ -740,6 +754,35 @@ TEST_F(DirectoryWindowTest, CancelLeavesTheBookAsItWasApartFromTheDrawnId) {
   EXPECT_TRUE(Messages.Shown.empty());
 }
 
+TEST_F(DirectoryWindowTest, EmptyBookCommandsWithoutARowDoNothingAndCreateStartsAtZero) {
+  OpenWindow();
+  ASSERT_EQ(List()->RowCount(), 0);
+  ASSERT_EQ(Window->FocusedDirectory(), nullptr);
+  EXPECT_FALSE(Window->Action("actEdit")->isEnabled());
+  EXPECT_FALSE(Window->Action("actEnterToChilds")->isEnabled());
+
+  for (const char* action : {"actCopyToClipboard", "actExportClipboard", "actEdit", "actMoveUp", "actMoveDown",
+                             "actEnterToChilds", "actEscapeToParent"}) {
+    SCOPED_TRACE(action);
+    EXPECT_FALSE(RunWithEditor(action, TEditorAnswer{}).Shown);
+    EXPECT_EQ(Clipboard(), QStringLiteral("до команды"));
+    EXPECT_TRUE(Window->FilterLabel()->text().isEmpty());
+    EXPECT_FALSE(Window->CopyTimer().isActive());
+  }
+  Window->vstColumnDblClick(kNoNode);
+  EXPECT_EQ(Clipboard(), QStringLiteral("до команды"));
+  EXPECT_TRUE(Messages.Shown.empty());
+  EXPECT_TRUE(AllRows().empty());
+
+  TEditorAnswer answer;
+  answer.Title = QStringLiteral("Первая");
+  ASSERT_TRUE(RunWithEditor("actNew", answer).Shown);
+  EXPECT_EQ(Positions(0), (TPositions{{"Первая", 0}}));
+  EXPECT_EQ(FocusedTitle(), "Первая");
+  EXPECT_EQ(Window->CountLabel()->text(), QStringLiteral("Кол-во: 1"));
+  EXPECT_TRUE(Messages.Shown.empty());
+}
+
 // =====================================================================================
 // Failures while creating and editing
 
@@ -772,31 +815,52 @@ TEST_F(DirectoryWindowTest, FailedIdDrawIsReportedAndOpensNoEditor) {
 
 TEST_F(DirectoryWindowTest, SaveRefusedByTheDatabaseIsReportedAndTheListShowsTheBook) {
   const TBook book = BuildBook();
+  struct TCase {
+    const char* Name;
+    const char* Action;
+    QString Title;
+    bool Lock;  // another copy of the program holds the focused row
+    int Drawn;
+  };
+  const TCase cases[] = {
+      {"edited row locked elsewhere", "actEdit", QStringLiteral("Альфа в другой программе"), true, 0},
+      {"new entry's title longer than the column", "actNew", QString(4001, QChar(u'ж')), false, 1},
+      {"edited title longer than the column", "actEdit", QString(4001, QChar(u'ж')), false, 0},
+  };
   OpenWindow();
   ASSERT_NO_FATAL_FAILURE(EnterPath({"Папка"}));
-  ASSERT_NO_FATAL_FAILURE(Focus("Альфа"));
-  const std::vector<TStoredRow> before = AllRows();
-  {
-    TRowLock lock(Globals().DBFile, book.Alpha);
-    TEditorAnswer answer;
-    answer.Title = QStringLiteral("Альфа в другой программе");
-    answer.Description = QStringLiteral("не сохранится");
-    answer.Folder = true;
-    ASSERT_TRUE(RunWithEditor("actEdit", answer).Shown);
-  }
-  ASSERT_EQ(Messages.Shown.size(), 1u);
-  EXPECT_EQ(Messages.Shown[0].Kind, TMsgKind::Error);
-  EXPECT_EQ(Messages.Shown[0].Text.rfind("Запись не сохранена", 0), 0u) << Messages.Shown[0].Text;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Messages.Shown.clear();
+    ASSERT_NO_FATAL_FAILURE(Focus("Альфа"));
+    const std::vector<TStoredRow> before = AllRows();
+    const std::vector<std::string> listing = Listing();
+    const int generator = Generator();
+    {
+      std::optional<TRowLock> lock;
+      if (c.Lock) lock.emplace(Globals().DBFile, book.Alpha);
+      TEditorAnswer answer;
+      answer.Title = c.Title;
+      answer.Description = QStringLiteral("не сохранится");
+      answer.Folder = true;
+      ASSERT_TRUE(RunWithEditor(c.Action, answer).Shown);
+    }
+    ASSERT_EQ(Messages.Shown.size(), 1u);
+    EXPECT_EQ(Messages.Shown[0].Kind, TMsgKind::Error);
+    EXPECT_EQ(Messages.Shown[0].Text.rfind("Запись не сохранена", 0), 0u) << Messages.Shown[0].Text;
 
-  EXPECT_EQ(AllRows(), before);
-  EXPECT_EQ(Window->CurrentId(), book.Folder);
-  const TDirectory* focused = Window->FocusedDirectory();
-  ASSERT_NE(focused, nullptr);
-  EXPECT_EQ(focused->Id, book.Alpha);
-  EXPECT_EQ(focused->Title, "Альфа");
-  EXPECT_EQ(focused->Description, "первая\r\nвторая");
-  EXPECT_FALSE(focused->IsFolder);
-  EXPECT_EQ(Window->vstGetText(List()->FocusedNode()), QStringLiteral("Альфа"));
+    EXPECT_EQ(AllRows(), before);
+    EXPECT_EQ(Generator(), generator + c.Drawn);
+    EXPECT_EQ(Window->CurrentId(), book.Folder);
+    EXPECT_EQ(Listing(), listing);
+    const TDirectory* focused = Window->FocusedDirectory();
+    ASSERT_NE(focused, nullptr);
+    EXPECT_EQ(focused->Id, book.Alpha);
+    EXPECT_EQ(focused->Title, "Альфа");
+    EXPECT_EQ(focused->Description, "первая\r\nвторая");
+    EXPECT_FALSE(focused->IsFolder);
+    EXPECT_EQ(Window->vstGetText(List()->FocusedNode()), QStringLiteral("Альфа"));
+  }
 }
 
 TEST_F(DirectoryWindowTest, CharacterOutsideWindows1251IsReportedAndNothingIsSaved) {
@@ -871,11 +935,11 @@ TEST_P(DirectoryMoveTest, MovesWithinItsKindAndStoresThePositions) {
 
   if (c.Listing.empty()) {
     EXPECT_EQ(Listing(), listing);
-    EXPECT_EQ(Rows(), listing);
+    EXPECT_EQ(ListRows(), listing);
     EXPECT_EQ(Positions(shown), positions);
   } else {
     EXPECT_EQ(Listing(), c.Listing);
-    EXPECT_EQ(Rows(), c.Listing);
+    EXPECT_EQ(ListRows(), c.Listing);
     EXPECT_EQ(Positions(shown), c.Positions);
   }
   EXPECT_EQ(Window->FocusedDirectory(), moved) << "the moved row stays focused";
@@ -936,11 +1000,11 @@ TEST_F(DirectoryWindowTest, MoveCountsHiddenRowsAsNeighboursAndKeepsTheFilter) {
   };
 
   Window->Action("actMoveUp")->trigger();  // past the hidden Бета
-  EXPECT_EQ(Rows(), (std::vector<std::string>{"...", "Ф1", "Ф2", "Ф3", "Альфа", "Вега", "Бета \"Б\""}));
+  EXPECT_EQ(ListRows(), (std::vector<std::string>{"...", "Ф1", "Ф2", "Ф3", "Альфа", "Вега", "Бета \"Б\""}));
   Window->Action("actMoveUp")->trigger();  // past the hidden Альфа
-  EXPECT_EQ(Rows(), (std::vector<std::string>{"...", "Ф1", "Ф2", "Ф3", "Вега", "Альфа", "Бета \"Б\""}));
+  EXPECT_EQ(ListRows(), (std::vector<std::string>{"...", "Ф1", "Ф2", "Ф3", "Вега", "Альфа", "Бета \"Б\""}));
   Window->Action("actMoveUp")->trigger();  // the hidden Ф3 is a folder: refused
-  EXPECT_EQ(Rows(), (std::vector<std::string>{"...", "Ф1", "Ф2", "Ф3", "Вега", "Альфа", "Бета \"Б\""}));
+  EXPECT_EQ(ListRows(), (std::vector<std::string>{"...", "Ф1", "Ф2", "Ф3", "Вега", "Альфа", "Бета \"Б\""}));
 
   EXPECT_EQ(FocusedTitle(), "Вега");
   EXPECT_TRUE(List()->IsVisibleNode(List()->FocusedNode()));
@@ -971,7 +1035,7 @@ TEST_F(DirectoryWindowTest, DeleteIsNeverEnabledAndItsKeysDoNothing) {
   const std::vector<TStoredRow> before = AllRows();
   for (const std::vector<std::string>& path : {std::vector<std::string>{}, std::vector<std::string>{"Папка"}}) {
     ASSERT_NO_FATAL_FAILURE(EnterPath(path));
-    for (const std::string& row : Rows()) {
+    for (const std::string& row : ListRows()) {
       SCOPED_TRACE(row);
       ASSERT_NO_FATAL_FAILURE(Focus(row));
       const std::vector<std::string> listing = Listing();
@@ -1017,7 +1081,7 @@ TEST_F(DirectoryWindowTest, ExportPutsTheMarkerAndTheSectionRowsOnTheClipboard) 
   const std::vector<TStoredRow> before = AllRows();
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    while (Window->CurrentId() != 0) Window->Action("actEscapeToParent")->trigger();
+    ASSERT_NO_FATAL_FAILURE(GoToRoot());
     ASSERT_NO_FATAL_FAILURE(EnterPath(c.Path));
     ASSERT_NO_FATAL_FAILURE(Focus(c.Focus));
     Messages.Shown.clear();
@@ -1122,8 +1186,10 @@ TEST_F(DirectoryWindowTest, ImportCreatesTheRowsInTheFolderShownAndReportsTheirC
   OpenWindow();
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    while (Window->CurrentId() != 0) Window->Action("actEscapeToParent")->trigger();
-    if (!c.Folder.empty()) ASSERT_NO_FATAL_FAILURE(EnterPath({c.Folder}));
+    ASSERT_NO_FATAL_FAILURE(GoToRoot());
+    if (!c.Folder.empty()) {
+      ASSERT_NO_FATAL_FAILURE(EnterPath({c.Folder}));
+    }
     const int target = Window->CurrentId();
     ASSERT_NO_FATAL_FAILURE(Focus("Уже была"));
     const int generator = Generator();
@@ -1141,8 +1207,7 @@ TEST_F(DirectoryWindowTest, ImportCreatesTheRowsInTheFolderShownAndReportsTheirC
     // Three new rows: the folder and its record below the target, the last
     // row beside the folder.
     EXPECT_EQ(Generator(), generator + 3);
-    const std::vector<TStoredRow> section =
-        Rows("WHERE title = 'Новый раздел' AND id_parent = " + std::to_string(target), "idd");
+    const std::vector<TStoredRow> section = ChildrenTitled(target, "Новый раздел");
     ASSERT_EQ(section.size(), 1u);
     EXPECT_EQ(section[0].Position, 100);
     EXPECT_EQ(section[0].Flags, 2);
@@ -1152,13 +1217,15 @@ TEST_F(DirectoryWindowTest, ImportCreatesTheRowsInTheFolderShownAndReportsTheirC
     ASSERT_EQ(inside.size(), 1u);
     EXPECT_EQ(inside[0].Title, "Внутри");
     EXPECT_EQ(inside[0].Description, "запись");
-    EXPECT_EQ(Rows("WHERE title = 'Рядом' AND id_parent = " + std::to_string(target), "idd").size(), 1u);
+    EXPECT_EQ(ChildrenTitled(target, "Рядом").size(), 1u);
 
     // The folder shown was reloaded, the focus kept, the title unchanged.
     EXPECT_EQ(Window->CurrentId(), target);
     EXPECT_EQ(Listing(), c.Listing);
     EXPECT_EQ(FocusedTitle(), "Уже была");
-    if (target != 0) EXPECT_EQ(Window->CurrentFolder().Title, c.Folder);
+    if (target != 0) {
+      EXPECT_EQ(Window->CurrentFolder().Title, c.Folder);
+    }
   }
 }
 
@@ -1177,17 +1244,16 @@ TEST_F(DirectoryWindowTest, ImportStoppedPartWayShowsWhatWasSavedAndWhy) {
       {"two levels deeper", "#ZORVANA-DIRECTORY-EXCHANGE#\r\nА\t1\t0\t1\t\r\n\t\tБ\t2\t0\t0\t\r\n\tВ\t3\t0\t0\t\r\n", 3,
        1, {"А"}},
   };
-  const TBook book = BuildBook();
-  (void)book;
+  BuildBook();
+  for (int n = 1; n <= 2; ++n) Add(0, 100 + n, "Цель " + std::to_string(n), true);
   OpenWindow();
   int n = 0;
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    while (Window->CurrentId() != 0) Window->Action("actEscapeToParent")->trigger();
+    ASSERT_NO_FATAL_FAILURE(GoToRoot());
     const std::string folder = "Цель " + std::to_string(++n);
-    const int target = Add(0, 100 + n, folder, true);
-    TfDirectory::ShowDirectory();
     ASSERT_NO_FATAL_FAILURE(EnterPath({folder}));
+    const int target = Window->CurrentId();
 
     QGuiApplication::clipboard()->setText(QString::fromStdString(c.Text));
     Messages.Shown.clear();
@@ -1258,15 +1324,15 @@ TEST_F(DirectoryWindowTest, HelpAndLicenceOpenTheirPages) {
   OpenWindow();
   struct TCase {
     const char* Name;
-    std::function<void(DirectoryWindowTest*)> Run;
+    std::function<void()> Run;
     QString Text;
   };
   const TCase cases[] = {
-      {"Справка", [](DirectoryWindowTest* t) { t->Window->Action("actUserGuide")->trigger(); },
+      {"Справка", [this] { Window->Action("actUserGuide")->trigger(); },
        QStringLiteral("Как работать со справочником")},
-      {"F1", [](DirectoryWindowTest* t) { QTest::keyClick(t->List(), Qt::Key_F1); },
+      {"F1", [this] { QTest::keyClick(List(), Qt::Key_F1); },
        QStringLiteral("Как работать со справочником")},
-      {"Лицензионное соглашение", [](DirectoryWindowTest* t) { t->Window->Action("actLicense")->trigger(); },
+      {"Лицензионное соглашение", [this] { Window->Action("actLicense")->trigger(); },
        QStringLiteral("Текст соглашения")},
   };
   for (const TCase& c : cases) {
@@ -1274,7 +1340,7 @@ TEST_F(DirectoryWindowTest, HelpAndLicenceOpenTheirPages) {
     TfRVHelp::DestroyHelp();
     Window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
-    c.Run(this);
+    c.Run();
     TfRVHelp* help = TfRVHelp::Current();
     ASSERT_NE(help, nullptr);
     EXPECT_TRUE(help->isVisible());
@@ -1321,7 +1387,8 @@ TEST_F(DirectoryWindowTest, SiteButtonOpensTheSiteWithTheProductQuery) {
   OpenWindow();
   auto* button = Window->findChild<QToolButton*>(QStringLiteral("btnSite"));
   ASSERT_NE(button, nullptr);
-  EXPECT_EQ(button->text(), QString::fromLatin1(TfDirectory::kSiteAddress));
+  EXPECT_FALSE(button->text().isEmpty());
+  EXPECT_TRUE(QString::fromLatin1(TfDirectory::kSiteAddress).contains(button->text()));
   QTest::mouseClick(button, Qt::LeftButton);
   ASSERT_EQ(Opened.size(), 1u);
   EXPECT_EQ(Opened[0], QString::fromStdString(BuildSiteLink(TfDirectory::kSiteAddress)));
