@@ -454,9 +454,10 @@ void TFbQuery::Prepare() {
   if (FStatement && FPreparedOn == attachment) return;
   FreeStatement();
   TStatus status;
-  IStatement* statement =
-      attachment->prepare(&status, transaction, 0, FTranslatedSQL.c_str(), SQL_DIALECT_V6,
-                          IStatement::PREPARE_PREFETCH_METADATA);
+  // The statement text travels in the connection's character set too.
+  const std::string text = ToDatabaseText(FTranslatedSQL);
+  IStatement* statement = attachment->prepare(&status, transaction, 0, text.c_str(), SQL_DIALECT_V6,
+                                              IStatement::PREPARE_PREFETCH_METADATA);
   status.Check();
   FStatement = statement;
   FPreparedOn = attachment;

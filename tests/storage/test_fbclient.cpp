@@ -87,6 +87,15 @@ TEST_F(FbClientTest, TextsSurviveTheWin1251Boundary) {
   }
 }
 
+TEST_F(FbClientTest, CyrillicLiteralsInTheStatementTextMatch) {
+  Insert(1, "Ёлка", "");
+  TFbQuery query(&Database, &Transaction);
+  query.SetSQL("SELECT idd FROM directory WHERE title = 'Ёлка'");
+  query.ExecQuery();
+  ASSERT_FALSE(query.Eof());
+  EXPECT_EQ(query.FieldByName("IDD").AsInteger(), 1);
+}
+
 TEST_F(FbClientTest, CharacterOutsideWin1251IsAClearError) {
   try {
     Insert(1, "Иероглиф 漢", "");

@@ -8,7 +8,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QMimeData>
@@ -469,8 +468,6 @@ TEST_F(DirectoryWindowTest, CopyLabelReturnsToTheFilterTextAndASecondCopyDoesNot
   EXPECT_FALSE(Window->CopyTimer().isActive());
 
   ASSERT_NO_FATAL_FAILURE(Focus("Альфа"));
-  QElapsedTimer sinceFirstCopy;
-  sinceFirstCopy.start();
   Window->Action("actCopyToClipboard")->trigger();
   EXPECT_TRUE(Window->CopyTimer().isActive());
   EXPECT_EQ(Window->FilterLabel()->text(), QStringLiteral("Скопировано: Альфа"));
@@ -483,7 +480,6 @@ TEST_F(DirectoryWindowTest, CopyLabelReturnsToTheFilterTextAndASecondCopyDoesNot
   EXPECT_LE(Window->CopyTimer().remainingTime(), 1500) << "the second copy restarted the timer";
 
   ASSERT_TRUE(QTest::qWaitFor([this] { return !Window->CopyTimer().isActive(); }, 3000));
-  EXPECT_LT(sinceFirstCopy.elapsed(), 2500);
   EXPECT_EQ(Window->FilterLabel()->text(), QStringLiteral("Фильтр: а"));
   EXPECT_EQ(Window->Filter(), QStringLiteral("а"));
 
