@@ -162,16 +162,6 @@ class CommandTest : public TBookTest {
     return row;
   }
 
-  int RowCount() {
-    TFbTransaction transaction(&dmDB.DB);
-    transaction.Params = ReadTransactionParams();
-    transaction.StartTransaction();
-    TFbQuery query(&dmDB.DB, &transaction);
-    query.SetSQL("SELECT COUNT(*) AS n FROM directory");
-    query.ExecQuery();
-    return query.FieldByName("N").AsInteger();
-  }
-
   // Whether a row is visible inside the given (active) transaction.
   bool VisibleIn(TFbTransaction& transaction, int id) {
     TFbQuery query(&dmDB.DB, &transaction);

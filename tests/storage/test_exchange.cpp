@@ -143,16 +143,6 @@ class ExchangeTest : public TBookTest {
     return titles;
   }
 
-  int RowCount() {
-    TFbTransaction transaction(&dmDB.DB);
-    transaction.Params = ReadTransactionParams();
-    transaction.StartTransaction();
-    TFbQuery query(&dmDB.DB, &transaction);
-    query.SetSQL("SELECT COUNT(*) AS n FROM directory");
-    query.ExecQuery();
-    return query.FieldByName("N").AsInteger();
-  }
-
   // The rows of a section, as the window's export command gets them.
   std::vector<std::string> ExportRows(int id) {
     TDirectory entry;

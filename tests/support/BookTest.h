@@ -32,6 +32,17 @@ class TBookTest : public ::testing::Test {
     transaction.Commit();
   }
 
+  // Rows in the table, read in a transaction of its own.
+  int RowCount() {
+    TFbTransaction transaction(&dmDB.DB);
+    transaction.Params = ReadTransactionParams();
+    transaction.StartTransaction();
+    TFbQuery query(&dmDB.DB, &transaction);
+    query.SetSQL("SELECT COUNT(*) AS n FROM directory");
+    query.ExecQuery();
+    return query.FieldByName("N").AsInteger();
+  }
+
   TTempDatabase Book;
   TdmDB dmDB;
 };
