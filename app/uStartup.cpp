@@ -143,7 +143,7 @@ int RunProgram(int& argc, char** argv, const std::string& programFile,
 
   auto window = std::make_unique<TfDirectory>(*dmDB);
   TScopeExit closeHelp([] { TfRVHelp::DestroyHelp(); });
-  TfDirectory::ShowDirectory();
+  window->ShowDirectory();
   window->show();
   if (onRunning) QTimer::singleShot(0, &application, onRunning);
   if (TTerminationWatch::QuitRequested()) return 0;

@@ -46,6 +46,7 @@
 #include "uVTVUtils.h"
 #include "udmDB.h"
 #include "udmRes.h"
+#include "DirectoryWindowProbe.h"
 #include "ufDirectory.h"
 
 using bench::TFloorConnection;
@@ -128,14 +129,16 @@ void Expect(bool condition, const std::string& what) {
 
 // --- the window ---------------------------------------------------------------
 
+TDirectoryWindowProbe Probe(const TfDirectory& window) { return TDirectoryWindowProbe(window); }
+
 // Everything the window has queued, then the list painted now.
 void Settle(TfDirectory& window) {
   QCoreApplication::processEvents();
-  window.List()->viewport()->repaint();
+  Probe(window).List()->viewport()->repaint();
 }
 
 int RowOf(const TfDirectory& window, int32_t id) {
-  TVirtualList* list = window.List();
+  TVirtualList* list = Probe(window).List();
   for (int row = list->FirstNode(); row != kNoNode; row = list->NextNode(row)) {
     TDirectory* entry = TVTV::GetNodeObject(list, row);
     if (entry && entry->Id == id && !entry->IsUpRow()) return row;
@@ -144,7 +147,7 @@ int RowOf(const TfDirectory& window, int32_t id) {
 }
 
 int VisibleRows(const TfDirectory& window) {
-  TVirtualList* list = window.List();
+  TVirtualList* list = Probe(window).List();
   int count = 0;
   for (int row = list->FirstNode(); row != kNoNode; row = list->NextNode(row))
     if (list->IsVisibleNode(row)) ++count;
@@ -155,18 +158,18 @@ int VisibleRows(const TfDirectory& window) {
 // and the painting after it are timed. handlerSeconds: the part spent in the
 // action's handler, before the events and the repaint.
 TTiming OursEnter(TfDirectory& window, int32_t folderId, double* handlerSeconds = nullptr) {
-  Expect(window.CurrentId() == 0, "entering starts at the root");
-  Expect(TVTV::SelectNode(window.List(), RowOf(window, folderId)), "the folder's row is listed");
+  Expect(Probe(window).CurrentId() == 0, "entering starts at the root");
+  Expect(TVTV::SelectNode(Probe(window).List(), RowOf(window, folderId)), "the folder's row is listed");
   Settle(window);
   TStopwatch watch;
-  window.actEnterToChildsExecute();
+  Probe(window).Action("actEnterToChilds")->trigger();
   if (handlerSeconds) *handlerSeconds = watch.Seconds();
   Settle(window);
   return watch.Elapsed();
 }
 
 void Leave(TfDirectory& window) {
-  window.actEscapeToParentExecute();
+  Probe(window).Action("actEscapeToParent")->trigger();
   Settle(window);
 }
 
@@ -188,7 +191,7 @@ TTiming FloorEnter(TFloorConnection& floor, Firebird::ITransaction* read, int32_
 // One character typed into the list, as the keyboard would send it.
 void TypeCharacter(TfDirectory& window, QChar character) {
   const QChar upper = character.toUpper();
-  QTest::sendKeyEvent(QTest::Click, window.List(), static_cast<Qt::Key>(upper.unicode()), QString(character),
+  QTest::sendKeyEvent(QTest::Click, Probe(window).List(), static_cast<Qt::Key>(upper.unicode()), QString(character),
                       Qt::NoModifier);
 }
 
@@ -246,23 +249,23 @@ TKeystrokes MeasureKeystrokes(TfDirectory& window, int largeCount, bool verbose)
     Settle(window);
     const TTiming typedTime = typed.Elapsed();
     const double typedSeconds = typedTime.Wall;
-    Expect(window.Filter() == QString(character), "the filter holds the typed character");
+    Expect(Probe(window).Filter() == QString(character), "the filter holds the typed character");
     const int visible = VisibleRows(window);
     // The view has laid the rows out again: it scrolls per row over the
     // visible ones only.
-    Expect(window.List()->verticalScrollBar()->maximum() < std::max(visible, 1),
+    Expect(Probe(window).List()->verticalScrollBar()->maximum() < std::max(visible, 1),
            "the view's layout follows the filter");
 
     TStopwatch erased;
-    QTest::keyClick(window.List(), Qt::Key_Backspace);
+    QTest::keyClick(Probe(window).List(), Qt::Key_Backspace);
     const double erasedKey = erased.Seconds();
     Settle(window);
     const TTiming erasedTime = erased.Elapsed();
     const double erasedSeconds = erasedTime.Wall;
-    Expect(window.Filter().isEmpty(), "Backspace empties the filter");
-    Expect(window.CurrentId() == kLargeFolder, "Backspace with a filter stays in the folder");
+    Expect(Probe(window).Filter().isEmpty(), "Backspace empties the filter");
+    Expect(Probe(window).CurrentId() == kLargeFolder, "Backspace with a filter stays in the folder");
     Expect(VisibleRows(window) == allRows, "every row is visible again");
-    Expect(window.List()->verticalScrollBar()->maximum() > allRows / 2, "the view's layout shows every row again");
+    Expect(Probe(window).List()->verticalScrollBar()->maximum() > allRows / 2, "the view's layout shows every row again");
 
     result.Typed.push_back(typedSeconds);
     result.Backspace.push_back(erasedSeconds);
@@ -316,11 +319,11 @@ int Run(const TOptions& options) {
     Firebird::ITransaction* floorRead = floor.StartTransaction(bench::FloorTpb(false));
     {
       TfDirectory window(dm);
-      TfDirectory::ShowDirectory();
+      window.ShowDirectory();
       window.show();
       Expect(QTest::qWaitForWindowExposed(&window), "the window is shown");
       Settle(window);
-      Expect(window.Entries().Count() == 2, "the root lists the two folders");
+      Expect(Probe(window).Entries().Count() == 2, "the root lists the two folders");
 
       for (auto [folderId, count, maxRatio] : {std::tuple{kSmallFolder, kSmallCount, 1.25},
                                                std::tuple{kLargeFolder, options.Large, 0.0}}) {
@@ -337,9 +340,9 @@ int Run(const TOptions& options) {
             [&] {
               double handler = 0;
               TTiming elapsed = OursEnter(window, folderId, &handler);
-              Expect(window.CurrentId() == folderId && window.Entries().Count() == count + 1,
+              Expect(Probe(window).CurrentId() == folderId && Probe(window).Entries().Count() == count + 1,
                      name + ": the window lists the folder");
-              Expect(window.List()->RowCount() == count + 1, name + ": one row per entry");
+              Expect(Probe(window).List()->RowCount() == count + 1, name + ": one row per entry");
               if (options.Verbose)
                 std::printf("    %-30s ours  %.4f s (handler %.4f s, events and repaint %.4f s)\n", name.c_str(),
                             elapsed.Wall, handler, elapsed.Wall - handler);
@@ -358,7 +361,7 @@ int Run(const TOptions& options) {
 
       // The filter inside the large folder.
       OursEnter(window, kLargeFolder);
-      Expect(window.CurrentId() == kLargeFolder, "inside the large folder");
+      Expect(Probe(window).CurrentId() == kLargeFolder, "inside the large folder");
       keystrokes = MeasureKeystrokes(window, options.Large, options.Verbose);
       std::printf("  measured: filter keystrokes\n");
       Leave(window);

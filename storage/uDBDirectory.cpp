@@ -158,35 +158,38 @@ bool TDBDirectoriesOrderUpdateCmd::Execute() {
 // --- section export -----------------------------------------------------------
 
 bool TDBDirectoryExportCmd::Run(const TDirectory* entry, int level, std::vector<std::string>* lines,
-                                TFbTransaction* transaction) {
-  std::vector<int32_t> path;
-  return RunLevel(entry, level, lines, &path, transaction);
+                                TFbTransaction* transaction, bool* complete) {
+  TWalk walk;
+  walk.Lines = lines;
+  const bool result = RunLevel(entry, level, &walk, transaction);
+  if (complete) *complete = result && walk.Complete;
+  return result;
 }
 
-bool TDBDirectoryExportCmd::RunLevel(const TDirectory* entry, int level, std::vector<std::string>* lines,
-                                     std::vector<int32_t>* path, TFbTransaction* transaction) {
+bool TDBDirectoryExportCmd::RunLevel(const TDirectory* entry, int level, TWalk* walk, TFbTransaction* transaction) {
   TDBDirectoryExportCmd command(transaction);
   command.FEntry = entry;
   command.FLevel = level;
-  command.FLines = lines;
-  command.FPath = path;
-  path->push_back(entry->Id);
-  bool result = command.Execute();
-  path->pop_back();
+  command.FWalk = walk;
+  walk->Path.push_back(entry->Id);
+  const bool result = command.Execute();
+  walk->Path.pop_back();
+  if (!result) walk->Complete = false;
   return result;
 }
 
 bool TDBDirectoryExportCmd::Execute() {
   SetSQL(kChildrenSQL + std::to_string(FEntry->Id) + kChildrenOrderSQL);
   try {
-    FLines->push_back(FormatExchangeRow(
+    FWalk->Lines->push_back(FormatExchangeRow(
         FLevel, {FEntry->Title, FEntry->OrderPosition, FEntry->Flags, FEntry->IsFolder, FEntry->Description}));
+    const std::vector<int32_t>& path = FWalk->Path;
     for (bool hasRow = Exec(); hasRow; hasRow = (Query->Next(), !Query->Eof())) {
       TDirectory child;
       child.Id = FieldByName("IDD").AsInteger();
-      if (std::find(FPath->begin(), FPath->end(), child.Id) != FPath->end()) continue;
-      TDBDirectoryReadCmd::Run(&child, Transaction);
-      RunLevel(&child, FLevel + 1, FLines, FPath, nullptr);
+      if (std::find(path.begin(), path.end(), child.Id) != path.end()) continue;
+      if (!TDBDirectoryReadCmd::Run(&child, Transaction)) FWalk->Complete = false;
+      RunLevel(&child, FLevel + 1, FWalk, nullptr);
     }
     return Finish();
   } catch (...) {
@@ -289,7 +292,7 @@ bool TDBDirectoryImportCmd::Import(TExchangeReader& reader) {
 
 std::vector<int32_t> ReadFolderListing(int32_t folderId, TFbTransaction* transaction) {
   StartIfNeeded(transaction);
-  TFbQuery query(SharedDatabase(), transaction);
+  TFbQuery query(transaction->DefaultDatabase, transaction);
   query.SetSQL(kFolderListingSQL);
   query.ParamByName("ID_PARENT").SetInteger(folderId);
   std::vector<int32_t> ids;
@@ -301,7 +304,7 @@ std::vector<int32_t> ReadFolderListing(int32_t folderId, TFbTransaction* transac
 
 int32_t ReadParentId(int32_t id, TFbTransaction* transaction) {
   StartIfNeeded(transaction);
-  TFbQuery query(SharedDatabase(), transaction);
+  TFbQuery query(transaction->DefaultDatabase, transaction);
   query.SetSQL(kParentLookupSQL);
   query.ParamByName("ID").SetInteger(id);
   query.ExecQuery();

@@ -75,23 +75,28 @@ class TDBDirectoriesOrderUpdateCmd : public TDBWriteCmd {
 // Appends the exchange rows of an entry and of everything below it, the
 // entry at the given level, children by position, depth first. Each level
 // reads in a transaction of its own. An entry that is its own ancestor (a
-// cycle in the parent links) is not walked again.
+// cycle in the parent links) is not walked again. A level that fails ends
+// there while the levels above go on; complete (when given) tells whether
+// every level and every entry was read.
 class TDBDirectoryExportCmd : public TDBReadCmd {
  public:
   static bool Run(const TDirectory* entry, int level, std::vector<std::string>* lines,
-                  TFbTransaction* transaction = nullptr);
+                  TFbTransaction* transaction = nullptr, bool* complete = nullptr);
 
  protected:
   using TDBReadCmd::TDBReadCmd;
   bool Execute() override;
 
  private:
-  static bool RunLevel(const TDirectory* entry, int level, std::vector<std::string>* lines,
-                       std::vector<int32_t>* path, TFbTransaction* transaction);
+  struct TWalk {
+    std::vector<std::string>* Lines = nullptr;
+    std::vector<int32_t> Path;  // ids from the exported entry down to this one
+    bool Complete = true;
+  };
+  static bool RunLevel(const TDirectory* entry, int level, TWalk* walk, TFbTransaction* transaction);
   const TDirectory* FEntry = nullptr;
   int FLevel = 0;
-  std::vector<std::string>* FLines = nullptr;
-  std::vector<int32_t>* FPath = nullptr;  // ids from the exported entry down to this one
+  TWalk* FWalk = nullptr;
 };
 
 // What an import did: how many entries it created and, when it stopped

@@ -23,8 +23,9 @@ QAction* CreateAction(QObject* parent, const TActionInfo& info) {
     action->setStatusTip(QString::fromUtf8(info.Hint));
   }
   QList<QKeySequence> shortcuts;
-  if (!info.Shortcut1.isEmpty()) shortcuts << info.Shortcut1;
-  if (!info.Shortcut2.isEmpty()) shortcuts << info.Shortcut2;
+  for (QKeyCombination combination : {info.Shortcut1, info.Shortcut2}) {
+    if (combination.key() != Qt::Key_unknown) shortcuts << QKeySequence(combination);
+  }
   action->setShortcuts(shortcuts);
   action->setShortcutContext(Qt::WindowShortcut);
   if (info.Icon >= 0 && dmRes) action->setIcon(dmRes->Icon(info.Icon));

@@ -3,17 +3,18 @@
 // in: an exception never crosses the toolkit's signal boundary.
 
 #include <QAction>
-#include <QKeySequence>
+#include <QKeyCombination>
 #include <functional>
-#include <vector>
 
+// One row of a window's action table; a literal type, so that a window can
+// check its table against its action ids when it compiles.
 struct TActionInfo {
-  const char* Name;     // object name, e.g. "actCopyToClipboard"
+  const char* Name;  // object name, e.g. "actCopyToClipboard"
   const char* Caption;
-  const char* Hint;     // nullptr: none
-  QKeySequence Shortcut1;
-  QKeySequence Shortcut2;
-  int Icon;             // index in the icon lists, -1 for none
+  const char* Hint;  // nullptr: none
+  QKeyCombination Shortcut1;  // {} (Qt::Key_unknown): none
+  QKeyCombination Shortcut2;
+  int Icon;  // index in the icon lists, -1 for none
   int Tag;
   bool Checkable;
 };

@@ -6,20 +6,19 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 #include "uActions.h"
-#include "uDBDirectory.h"
+#include "uDirectoryBrowser.h"
 #include "uGlobals.h"
 #include "uQmControlFunctions.h"
 #include "uVTVUtils.h"
 #include "udmDB.h"
 
-TfDirectory* fDirectory = nullptr;
-
-TfDirectory::TfDirectory(TdmDB& dm) : FdmDB(dm) {
-  fDirectory = this;
+TfDirectory::TfDirectory(TdmDB& dm) : FBrowser(new TDirectoryBrowser(dm, this)) {
+  FBrowser->setObjectName(QStringLiteral("browser"));
   setObjectName(QStringLiteral("fDirectory"));
   setWindowTitle(QStringLiteral("Справочник"));
   resize(545, 466);
@@ -27,8 +26,10 @@ TfDirectory::TfDirectory(TdmDB& dm) : FdmDB(dm) {
 }
 
 TfDirectory::~TfDirectory() {
-  if (vst) vst->Clear();  // rows go before the entries they point at
-  if (fDirectory == this) fDirectory = nullptr;
+  // Rows go before the entries they point at; the browser, a child, lives on
+  // until the window's base has gone.
+  if (vst) vst->Clear();
+  FBrowser->disconnect(this);
 }
 
 void TfDirectory::FormCreate() {
@@ -37,26 +38,29 @@ void TfDirectory::FormCreate() {
   vst = new TVirtualList(this);
   vst->setObjectName(QStringLiteral("vst"));
   TVTV::InitTree(vst);
-  FCurrentFolder = std::make_unique<TDirectory>();
   CreateActions();
   CreateLayout();
   ConnectList();
+  ConnectBrowser();
 
-  Action("actWordWrap")->setChecked(Globals().DirectoryWordWrap);
+  Action(TDirectoryAction::WordWrap)->setChecked(Globals().DirectoryWordWrap);
   actWordWrapExecute();
-  Action("actShowButtonCaptions")->setChecked(Globals().ShowButtonCaptions);
+  Action(TDirectoryAction::ShowButtonCaptions)->setChecked(Globals().ShowButtonCaptions);
   actShowButtonCaptionsExecute();
 
   setWindowTitle(QString::fromStdString(Globals().Title));
 
-  tmrStart.setInterval(50);
-  tmrStart.setSingleShot(false);
-  connect(&tmrStart, &QTimer::timeout, this, [this] {
-    tmrStart.stop();
+  tmrStart = new QTimer(this);
+  tmrStart->setObjectName(QStringLiteral("tmrStart"));
+  tmrStart->setInterval(50);
+  connect(tmrStart, &QTimer::timeout, this, [this] {
+    tmrStart->stop();
     PlaceWindow();
   });
-  tmrCopy.setInterval(2000);
-  connect(&tmrCopy, &QTimer::timeout, this, [this] { RunGuarded([this] { tmrCopyTimer(); }); });
+  tmrCopy = new QTimer(this);
+  tmrCopy->setObjectName(QStringLiteral("tmrCopy"));
+  tmrCopy->setInterval(2000);
+  connect(tmrCopy, &QTimer::timeout, this, [this] { RunGuarded([this] { tmrCopyTimer(); }); });
 }
 
 void TfDirectory::CreateLayout() {
@@ -101,17 +105,26 @@ void TfDirectory::ConnectList() {
   connect(vst->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { ActionListUpdate(); });
 }
 
+// The list follows the browser's listing: these are the only places that
+// add, remove or move its rows.
+void TfDirectory::ConnectBrowser() {
+  connect(FBrowser, &TDirectoryBrowser::ListingAboutToReset, this, [this] { vst->Clear(); });
+  connect(FBrowser, &TDirectoryBrowser::ListingReset, this, [this] { TVTV::AddNodes(vst, FBrowser->Entries()); });
+  connect(FBrowser, &TDirectoryBrowser::EntryMoved, this, [this](int from, int to) {
+    const int moved = to < from ? vst->MoveBefore(from, to) : vst->MoveAfter(from, to);
+    vst->ScrollIntoView(moved);
+  });
+}
+
 // --- showing, placing, closing --------------------------------------------------
 
 void TfDirectory::ShowDirectory() {
-  TfDirectory* window = fDirectory;
-  window->ClearList();
-  window->FCurrentId = window->LoadDirectory(0);
-  TVTV::AddNodes(window->vst, window->FEntries);
-  TVTV::SelectNode(window->vst, window->vst->FirstNode());
-  window->UpdateLabels();
-  window->ActionListUpdate();
-  window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  ClearList();
+  LoadDirectory(0);
+  TVTV::SelectNode(vst, vst->FirstNode());
+  UpdateLabels();
+  ActionListUpdate();
+  setWindowFlag(Qt::WindowStaysOnTopHint, true);
 }
 
 void TfDirectory::showEvent(QShowEvent* event) {
@@ -123,7 +136,7 @@ void TfDirectory::showEvent(QShowEvent* event) {
     Globals().IsFirstStart = false;
     RunGuarded([this] { actUserGuideExecute(); });
   }
-  tmrStart.start();
+  tmrStart->start();
 }
 
 void TfDirectory::PlaceWindow() {
@@ -151,75 +164,46 @@ void TfDirectory::keyPressEvent(QKeyEvent* event) {
   TfSimpleForm::keyPressEvent(event);
 }
 
-bool TfDirectory::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
-  return TfSimpleForm::FormKeyDown(key, modifiers);
-}
-
 // --- loading ------------------------------------------------------------------
 
-void TfDirectory::ClearList() {
-  vst->Clear();
-  FEntries.Clear();
-}
+void TfDirectory::ClearList() { FBrowser->ClearList(); }
 
-int32_t TfDirectory::LoadDirectory(int32_t id) {
-  if (id > 0) {
-    auto upRow = TDirectory::NewFolder(id);
-    upRow->Title = kUpRowTitle;
-    FEntries.Add(std::move(upRow));
-  }
-  TFbTransaction* read = &FdmDB.trDirectoryRead;
-  for (int32_t childId : ReadFolderListing(id, read)) {
-    auto entry = std::make_unique<TDirectory>();
-    entry->Id = childId;
-    TDBDirectoryReadCmd::Run(entry.get(), read);
-    FEntries.Add(std::move(entry));
-  }
-  FCurrentFolder->Clear();
-  if (id != 0) {
-    FCurrentFolder->Id = id;
-    TDBDirectoryReadCmd::Run(FCurrentFolder.get(), read);
-  }
-  return id;
-}
+int32_t TfDirectory::LoadDirectory(int32_t id) { return FBrowser->LoadDirectory(id); }
 
-int32_t TfDirectory::ReadIdParent(int32_t id) { return ReadParentId(id, &FdmDB.trDirectoryRead); }
+int32_t TfDirectory::ReadIdParent(int32_t id) { return FBrowser->ReadIdParent(id); }
 
 void TfDirectory::UpdateAfterLoad(int32_t folderId, int32_t focusId) {
-  for (int row = vst->FirstNode(); row != kNoNode; row = vst->NextNode(row)) {
-    TDirectory* entry = TVTV::GetNodeObject(vst, row);
-    if (entry && entry->Id == focusId) {
-      TVTV::SelectNode(vst, row);
-      break;
-    }
-  }
+  TVTV::SelectNode(vst, FBrowser->IndexOfId(focusId));
   if (vst->FocusedNode() == kNoNode) TVTV::SelectNode(vst, vst->FirstNode());
-  FChain.Clear();
-  if (folderId != 0) TDBDirectoryReadChainCmd::Run(&FChain, folderId, nullptr);
+  FBrowser->ReadChain(folderId);
   ClearFilter();
   UpdateLabels();
   ActionListUpdate();
 }
 
+// Every reload after a change: the listing anew, then focus, chain, filter
+// and labels.
 void TfDirectory::Reload(int32_t folderId, int32_t focusId) {
   ClearList();
-  FCurrentId = LoadDirectory(folderId);
-  TVTV::AddNodes(vst, FEntries);
-  UpdateAfterLoad(FCurrentId, focusId);
+  LoadDirectory(folderId);
+  UpdateAfterLoad(folderId, focusId);
 }
 
 void TfDirectory::UpdateLabels() {
-  QString chain = QString::fromStdString(FChain.ChainText(true));
+  QString chain = QString::fromStdString(FBrowser->Chain().ChainText(true));
   lblDirChain->setText(chain);
   FChainBar->setVisible(!chain.isEmpty());
-  int count = vst->RowCount() - (FCurrentFolder->Id != 0 ? 1 : 0);
+  int count = vst->RowCount() - (FBrowser->CurrentFolder().Id != 0 ? 1 : 0);
   lblCount->setText(QStringLiteral("Кол-во: %1").arg(count));
   lblFilter->setText(FFilter.isEmpty() ? QString() : QStringLiteral("Фильтр: %1").arg(FFilter));
 }
 
 TDirectory* TfDirectory::FocusedDirectory() const { return TVTV::GetFocusedObject(vst); }
 
-int TfDirectory::FocusedRow() const { return vst->FocusedNode(); }
+int32_t TfDirectory::FocusedId() const {
+  const TDirectory* focused = FocusedDirectory();
+  return focused ? focused->Id : 0;
+}
 
 // --- entering and leaving folders ----------------------------------------------
 
@@ -227,11 +211,11 @@ void TfDirectory::actEnterToChildsExecute() {
   TDirectory* entry = FocusedDirectory();
   if (!entry || !entry->IsFolder) return;
   try {
-    if (entry->Id == FCurrentId) {
-      RunAction(Action("actEscapeToParent"));
+    if (entry->Id == FBrowser->CurrentId()) {
+      RunAction(TDirectoryAction::EscapeToParent);
       return;
     }
-    int32_t id = entry->Id;
+    const int32_t id = entry->Id;
     Reload(id, id);
   } catch (...) {
     // Entering is allowed to fail quietly; the window keeps what it reached.
@@ -239,9 +223,6 @@ void TfDirectory::actEnterToChildsExecute() {
 }
 
 void TfDirectory::actEscapeToParentExecute() {
-  int32_t left = FCurrentId;
-  ClearList();
-  FCurrentId = LoadDirectory(ReadIdParent(left));
-  TVTV::AddNodes(vst, FEntries);
-  UpdateAfterLoad(FCurrentId, left);
+  const int32_t left = FBrowser->LeaveFolder();
+  UpdateAfterLoad(FBrowser->CurrentId(), left);
 }

@@ -1,24 +1,51 @@
 #pragma once
 // The reference book's main window: one folder at a time as a list, the
 // chain of folders above it, the count of its entries, a type-ahead filter
-// and every command on the book.
+// and every command on the book. What it shows and does with the book lives
+// in its folder browser; the window presents it and asks the user.
 
 #include <QString>
-#include <QTimer>
+#include <array>
 #include <cstdint>
-#include <map>
-#include <memory>
+#include <string>
 
-#include "uDirectory.h"
 #include "ufSimpleForm.h"
 
 class QAction;
+class QFont;
 class QLabel;
+class QPainter;
+class QRect;
+class QTimer;
 class QToolBar;
 class QToolButton;
 class QWidget;
+class TDirectory;
+class TDirectoryBrowser;
 class TdmDB;
 class TVirtualList;
+struct TBookResult;
+
+// The window's actions; the action table follows this order.
+enum class TDirectoryAction {
+  CopyToClipboard,
+  EscapeToParent,
+  EnterToChilds,
+  New,
+  NewFolder,
+  Edit,
+  Delete,
+  MoveUp,
+  MoveDown,
+  ExportClipboard,
+  ImportClipboard,
+  WordWrap,
+  ShowButtonCaptions,
+  UserGuide,
+  License,
+  About,
+};
+inline constexpr int kDirectoryActionCount = static_cast<int>(TDirectoryAction::About) + 1;
 
 class TfDirectory : public TfSimpleForm {
   Q_OBJECT
@@ -27,17 +54,43 @@ class TfDirectory : public TfSimpleForm {
   explicit TfDirectory(TdmDB& dm);
   ~TfDirectory() override;
 
-  // Loads the root folder into the one main window, focuses the first row,
-  // sets the labels and keeps the window above the others; does not show it.
-  static void ShowDirectory();
+  // Loads the root folder, focuses the first row, sets the labels and keeps
+  // the window above the others; does not show it.
+  void ShowDirectory();
+
+  // The maker's web site, shown on the site button.
+  static const char* const kSiteAddress;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void reject() override;
+
+ private:
+  // --- creation and layout ---
+  void FormCreate();
+  void CreateActions();
+  void CreateLayout();
+  QToolBar* CreateMainToolBar();
+  QWidget* CreateChainBar();
+  QToolBar* CreateStatusBar();
+  void ConnectList();
+  void ConnectBrowser();
+  void ApplyFontSize();
+  QAction* Action(TDirectoryAction id) const;
+  void ExecuteAction(TDirectoryAction id, int tag);
+  void RunAction(TDirectoryAction id);
 
   // --- folder view and navigation ---
   int32_t LoadDirectory(int32_t id);
   int32_t ReadIdParent(int32_t id);
   void UpdateAfterLoad(int32_t folderId, int32_t focusId);
+  void Reload(int32_t folderId, int32_t focusId);
   void UpdateLabels();
   void ClearList();
   TDirectory* FocusedDirectory() const;
+  int32_t FocusedId() const;
   void PlaceWindow();
   void actEnterToChildsExecute();
   void actEscapeToParentExecute();
@@ -59,6 +112,7 @@ class TfDirectory : public TfSimpleForm {
   void ActionListUpdate();
   void actCopyToClipboardExecute();
   void actEditExecute(int tag);
+  bool EditEntry(TDirectory& entry);
   void DoMoveDirectory(int tag);
   void actExportClipboardExecute();
   void actImportClipboardExecute();
@@ -68,53 +122,10 @@ class TfDirectory : public TfSimpleForm {
   void btnSiteClick();
   void vstColumnDblClick(int row);
   void tmrCopyTimer();
+  // Tells the user what failed, then shows the folder as the book holds it.
+  void ReportAndReload(const std::string& message, int32_t focusId);
 
-  // What the window holds, for its own commands and for tests.
-  int32_t CurrentId() const { return FCurrentId; }
-  const TDirectory& CurrentFolder() const { return *FCurrentFolder; }
-  const TDirectoryList& Entries() const { return FEntries; }
-  const TDirectoryList& Chain() const { return FChain; }
-  const QString& Filter() const { return FFilter; }
-  TVirtualList* List() const { return vst; }
-  QLabel* ChainLabel() const { return lblDirChain; }
-  QWidget* ChainBar() const { return FChainBar; }
-  QLabel* CountLabel() const { return lblCount; }
-  QLabel* FilterLabel() const { return lblFilter; }
-  QToolBar* MainToolBar() const { return tb; }
-  QToolBar* StatusBar() const { return sb1; }
-  QAction* Action(const QString& name) const;
-  QTimer& CopyTimer() { return tmrCopy; }
-  QTimer& StartTimer() { return tmrStart; }
-
-  // The maker's web site, shown on the site button.
-  static const char* const kSiteAddress;
-
- protected:
-  bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers) override;
-  void showEvent(QShowEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  void reject() override;
-
- private:
-  void FormCreate();
-  void CreateActions();
-  void CreateLayout();
-  QToolBar* CreateMainToolBar();
-  QWidget* CreateChainBar();
-  QToolBar* CreateStatusBar();
-  void ConnectList();
-  void ApplyFontSize();
-  void Reload(int32_t folderId, int32_t focusId);
-  void RunAction(QAction* action);
-  int FocusedRow() const;
-  void SaveEditedEntry(TDirectory* entry, std::unique_ptr<TDirectory> created);
-
-  TdmDB& FdmDB;
-  int32_t FCurrentId = 0;
-  std::unique_ptr<TDirectory> FCurrentFolder;
-  TDirectoryList FEntries;
-  TDirectoryList FChain;
+  TDirectoryBrowser* FBrowser = nullptr;
   QString FFilter;
   bool FShownOnce = false;
 
@@ -126,10 +137,7 @@ class TfDirectory : public TfSimpleForm {
   QLabel* lblCount = nullptr;
   QLabel* lblFilter = nullptr;
   QToolButton* btnSite = nullptr;
-  QTimer tmrStart;
-  QTimer tmrCopy;
-  std::map<QString, QAction*> FActions;
+  QTimer* tmrStart = nullptr;
+  QTimer* tmrCopy = nullptr;
+  std::array<QAction*, kDirectoryActionCount> FActions{};
 };
-
-// The one main window while it exists.
-extern TfDirectory* fDirectory;

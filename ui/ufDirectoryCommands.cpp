@@ -8,11 +8,13 @@
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QToolBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <array>
 
 #include "uActions.h"
-#include "uDBDirectory.h"
+#include "uDirectoryBrowser.h"
 #include "uDesktop.h"
 #include "uGlobals.h"
 #include "uKeyboardLayout.h"
@@ -32,36 +34,54 @@ namespace {
 using Qt::CTRL;
 using Qt::SHIFT;
 
-const TActionInfo kActions[] = {
-    {"actCopyToClipboard", "Копировать", "Скопировать в буфер обмена", QKeySequence(CTRL | Qt::Key_C),
-     QKeySequence(CTRL | Qt::Key_Return), 5, 0, false},
-    {"actEscapeToParent", "Выйти", "Выйти из папки", QKeySequence(Qt::Key_Backspace),
-     QKeySequence(CTRL | Qt::Key_PageUp), 37, 0, false},
-    {"actEnterToChilds", "Войти", "Войти в папку", QKeySequence(Qt::Key_Return), QKeySequence(CTRL | Qt::Key_PageDown),
-     36, 0, false},
-    {"actNew", "Создать", "Создать запись в текущей папке", QKeySequence(Qt::Key_Insert),
-     QKeySequence(CTRL | Qt::Key_N), 0, 2, false},
-    {"actNewFolder", "Создать папку", nullptr, QKeySequence(CTRL | Qt::Key_Insert),
-     QKeySequence(CTRL | SHIFT | Qt::Key_N), 0, 1, false},
-    {"actEdit", "Изменить", "Изменить запись", QKeySequence(Qt::Key_F2), QKeySequence(Qt::Key_F4), 1, 0, false},
-    {"actDelete", "Удалить", "Удалить запись из справочника", QKeySequence(Qt::Key_F8), QKeySequence(Qt::Key_Delete),
-     2, 0, false},
-    {"actMoveUp", "Вверх", "Переместить запись вверх", QKeySequence(CTRL | Qt::Key_Up), {}, 3, -1, false},
-    {"actMoveDown", "Вниз", "Переместить запись вниз", QKeySequence(CTRL | Qt::Key_Down), {}, 4, 1, false},
-    {"actExportClipboard", "Экспорт в буфер обмена", "Экспорт записей в буфер обмена", {}, {}, 5, 0, false},
-    {"actImportClipboard", "Импорт из буфера обмена", "Импорт записей из буфера обмена", {}, {}, 6, 0, false},
-    {"actWordWrap", "Перенос слов", nullptr, {}, {}, 45, 0, true},
-    {"actShowButtonCaptions", "Надписи к кнопкам", nullptr, {}, {}, 48, 0, true},
-    {"actUserGuide", "Справка", nullptr, QKeySequence(Qt::Key_F1), {}, 11, 0, false},
-    {"actLicense", "Лицензионное соглашение", nullptr, {}, {}, 44, 0, false},
-    {"actAbout", "О программе", nullptr, {}, {}, 11, 0, false},
+struct TDirectoryActionRow {
+  TDirectoryAction Id;
+  TActionInfo Info;
 };
 
-const char* const kNoIdMessage =
-    "Не удалось получить новый идентификатор записи из базы данных.\r\nЗапись не создана.";
-const char* const kNotSavedMessage =
-    "Запись не сохранена: база данных не приняла изменения.\r\n"
-    "Возможно, запись сейчас изменяется в другой программе.";
+constexpr QKeyCombination kNone{};
+
+constexpr std::array<TDirectoryActionRow, kDirectoryActionCount> kActions = {{
+    {TDirectoryAction::CopyToClipboard,
+     {"actCopyToClipboard", "Копировать", "Скопировать в буфер обмена", CTRL | Qt::Key_C, CTRL | Qt::Key_Return, 5, 0,
+      false}},
+    {TDirectoryAction::EscapeToParent,
+     {"actEscapeToParent", "Выйти", "Выйти из папки", Qt::Key_Backspace, CTRL | Qt::Key_PageUp, 37, 0, false}},
+    {TDirectoryAction::EnterToChilds,
+     {"actEnterToChilds", "Войти", "Войти в папку", Qt::Key_Return, CTRL | Qt::Key_PageDown, 36, 0, false}},
+    {TDirectoryAction::New,
+     {"actNew", "Создать", "Создать запись в текущей папке", Qt::Key_Insert, CTRL | Qt::Key_N, 0, 2, false}},
+    {TDirectoryAction::NewFolder,
+     {"actNewFolder", "Создать папку", nullptr, CTRL | Qt::Key_Insert, CTRL | SHIFT | Qt::Key_N, 0, 1, false}},
+    {TDirectoryAction::Edit, {"actEdit", "Изменить", "Изменить запись", Qt::Key_F2, Qt::Key_F4, 1, 0, false}},
+    {TDirectoryAction::Delete,
+     {"actDelete", "Удалить", "Удалить запись из справочника", Qt::Key_F8, Qt::Key_Delete, 2, 0, false}},
+    {TDirectoryAction::MoveUp,
+     {"actMoveUp", "Вверх", "Переместить запись вверх", CTRL | Qt::Key_Up, kNone, 3, -1, false}},
+    {TDirectoryAction::MoveDown,
+     {"actMoveDown", "Вниз", "Переместить запись вниз", CTRL | Qt::Key_Down, kNone, 4, 1, false}},
+    {TDirectoryAction::ExportClipboard,
+     {"actExportClipboard", "Экспорт в буфер обмена", "Экспорт записей в буфер обмена", kNone, kNone, 5, 0, false}},
+    {TDirectoryAction::ImportClipboard,
+     {"actImportClipboard", "Импорт из буфера обмена", "Импорт записей из буфера обмена", kNone, kNone, 6, 0,
+      false}},
+    {TDirectoryAction::WordWrap, {"actWordWrap", "Перенос слов", nullptr, kNone, kNone, 45, 0, true}},
+    {TDirectoryAction::ShowButtonCaptions,
+     {"actShowButtonCaptions", "Надписи к кнопкам", nullptr, kNone, kNone, 48, 0, true}},
+    {TDirectoryAction::UserGuide, {"actUserGuide", "Справка", nullptr, Qt::Key_F1, kNone, 11, 0, false}},
+    {TDirectoryAction::License, {"actLicense", "Лицензионное соглашение", nullptr, kNone, kNone, 44, 0, false}},
+    {TDirectoryAction::About, {"actAbout", "О программе", nullptr, kNone, kNone, 11, 0, false}},
+}};
+
+// Every action id has its row, in the order of the ids.
+constexpr bool TableFollowsActionIds() {
+  for (int index = 0; index < kDirectoryActionCount; ++index) {
+    if (kActions[static_cast<size_t>(index)].Id != static_cast<TDirectoryAction>(index)) return false;
+  }
+  return true;
+}
+static_assert(TableFollowsActionIds(), "the action table must list every action id in order");
+
 const char* const kNoImportDataMessage =
     "Нет данных для импорта! Для импорта записей в справочник необходимо\r\n"
     "их сначала экспортировать из другого справочника.";
@@ -101,40 +121,19 @@ QToolButton* AddMenuButton(QToolBar* bar, const QString& caption, int icon, cons
 
 // --- actions and bars ---------------------------------------------------------------
 
-QAction* TfDirectory::Action(const QString& name) const {
-  auto found = FActions.find(name);
-  return found == FActions.end() ? nullptr : found->second;
-}
+QAction* TfDirectory::Action(TDirectoryAction id) const { return FActions[static_cast<size_t>(id)]; }
 
 void TfDirectory::CreateActions() {
-  const std::map<QString, std::function<void(int)>> handlers = {
-      {"actCopyToClipboard", [this](int) { actCopyToClipboardExecute(); }},
-      {"actEscapeToParent", [this](int) { actEscapeToParentExecute(); }},
-      {"actEnterToChilds", [this](int) { actEnterToChildsExecute(); }},
-      {"actNew", [this](int tag) { actEditExecute(tag); }},
-      {"actNewFolder", [this](int tag) { actEditExecute(tag); }},
-      {"actEdit", [this](int tag) { actEditExecute(tag); }},
-      {"actDelete", [](int) {}},
-      {"actMoveUp", [this](int tag) { DoMoveDirectory(tag); }},
-      {"actMoveDown", [this](int tag) { DoMoveDirectory(tag); }},
-      {"actExportClipboard", [this](int) { actExportClipboardExecute(); }},
-      {"actImportClipboard", [this](int) { actImportClipboardExecute(); }},
-      {"actWordWrap", [this](int) { actWordWrapExecute(); }},
-      {"actShowButtonCaptions", [this](int) { actShowButtonCaptionsExecute(); }},
-      {"actUserGuide", [this](int) { actUserGuideExecute(); }},
-      {"actLicense", [this](int) { actLicenseExecute(); }},
-      {"actAbout", [this](int) { actAboutExecute(); }},
-  };
-  for (const TActionInfo& info : kActions) {
-    QAction* action = CreateAction(this, info);
+  for (const TDirectoryActionRow& row : kActions) {
+    QAction* action = CreateAction(this, row.Info);
     addAction(action);  // shortcuts work wherever the focus is in the window
-    FActions[action->objectName()] = action;
-    auto handler = handlers.at(action->objectName());
-    connect(action, &QAction::triggered, this, [this, action, handler] {
+    FActions[static_cast<size_t>(row.Id)] = action;
+    const TDirectoryAction id = row.Id;
+    connect(action, &QAction::triggered, this, [this, action, id] {
       RunGuarded([&] {
         ActionListUpdate();
         if (!action->isEnabled()) return;
-        handler(action->data().toInt());
+        ExecuteAction(id, action->data().toInt());
         ActionListUpdate();
       });
     });
@@ -144,9 +143,31 @@ void TfDirectory::CreateActions() {
   ActionListUpdate();
 }
 
-void TfDirectory::RunAction(QAction* action) {
+void TfDirectory::ExecuteAction(TDirectoryAction id, int tag) {
+  switch (id) {
+    case TDirectoryAction::CopyToClipboard: return actCopyToClipboardExecute();
+    case TDirectoryAction::EscapeToParent: return actEscapeToParentExecute();
+    case TDirectoryAction::EnterToChilds: return actEnterToChildsExecute();
+    case TDirectoryAction::New:
+    case TDirectoryAction::NewFolder:
+    case TDirectoryAction::Edit: return actEditExecute(tag);
+    case TDirectoryAction::Delete: return;  // entries are never deleted
+    case TDirectoryAction::MoveUp:
+    case TDirectoryAction::MoveDown: return DoMoveDirectory(tag);
+    case TDirectoryAction::ExportClipboard: return actExportClipboardExecute();
+    case TDirectoryAction::ImportClipboard: return actImportClipboardExecute();
+    case TDirectoryAction::WordWrap: return actWordWrapExecute();
+    case TDirectoryAction::ShowButtonCaptions: return actShowButtonCaptionsExecute();
+    case TDirectoryAction::UserGuide: return actUserGuideExecute();
+    case TDirectoryAction::License: return actLicenseExecute();
+    case TDirectoryAction::About: return actAboutExecute();
+  }
+}
+
+void TfDirectory::RunAction(TDirectoryAction id) {
   ActionListUpdate();
-  if (action && action->isEnabled()) action->trigger();
+  QAction* action = Action(id);
+  if (action->isEnabled()) action->trigger();
 }
 
 QToolBar* TfDirectory::CreateMainToolBar() {
@@ -160,25 +181,25 @@ QToolBar* TfDirectory::CreateMainToolBar() {
   copyButton->setObjectName(QStringLiteral("btnCopy"));
   copyButton->setToolTip(QStringLiteral("Скопировать в буфер обмена для вставки в документ"));
   if (dmRes) copyButton->setIcon(dmRes->Icon(5));
-  connect(copyButton, &QAction::triggered, this, [this] { RunAction(Action("actCopyToClipboard")); });
+  connect(copyButton, &QAction::triggered, this, [this] { RunAction(TDirectoryAction::CopyToClipboard); });
   bar->addAction(copyButton);
   bar->addSeparator();
-  bar->addAction(Action("actEscapeToParent"));
-  bar->addAction(Action("actEnterToChilds"));
+  bar->addAction(Action(TDirectoryAction::EscapeToParent));
+  bar->addAction(Action(TDirectoryAction::EnterToChilds));
   bar->addSeparator();
 
   auto* newButton = new QToolButton(bar);
   newButton->setObjectName(QStringLiteral("btnNew"));
-  newButton->setDefaultAction(Action("actNew"));
+  newButton->setDefaultAction(Action(TDirectoryAction::New));
   newButton->setPopupMode(QToolButton::MenuButtonPopup);
   auto* newMenu = new QMenu(newButton);
-  newMenu->addAction(Action("actNewFolder"));
+  newMenu->addAction(Action(TDirectoryAction::NewFolder));
   newButton->setMenu(newMenu);
   newButton->setToolButtonStyle(bar->toolButtonStyle());
   connect(bar, &QToolBar::toolButtonStyleChanged, newButton, &QToolButton::setToolButtonStyle);
   bar->addWidget(newButton);
-  bar->addAction(Action("actEdit"));
-  bar->addAction(Action("actDelete"));
+  bar->addAction(Action(TDirectoryAction::Edit));
+  bar->addAction(Action(TDirectoryAction::Delete));
 
   auto* spacer = new QWidget(bar);
   spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -196,7 +217,7 @@ QToolBar* TfDirectory::CreateMainToolBar() {
   bar->addWidget(btnSite);
 
   QToolButton* help = AddMenuButton(bar, QStringLiteral("Помощь"), 11,
-                                    {Action("actUserGuide"), nullptr, Action("actLicense"), Action("actAbout")});
+                                    {Action(TDirectoryAction::UserGuide), nullptr, Action(TDirectoryAction::License), Action(TDirectoryAction::About)});
   help->setObjectName(QStringLiteral("btnHelp"));
   return bar;
 }
@@ -216,15 +237,15 @@ QToolBar* TfDirectory::CreateStatusBar() {
   lblCount->setContentsMargins(4, 0, 4, 0);
   bar->addWidget(lblCount);
   bar->addSeparator();
-  bar->addAction(Action("actMoveUp"));
-  bar->addAction(Action("actMoveDown"));
+  bar->addAction(Action(TDirectoryAction::MoveUp));
+  bar->addAction(Action(TDirectoryAction::MoveDown));
   bar->addSeparator();
   QToolButton* exchange = AddMenuButton(bar, QStringLiteral("Экспорт/импорт записей"), 46,
-                                        {Action("actExportClipboard"), Action("actImportClipboard")});
+                                        {Action(TDirectoryAction::ExportClipboard), Action(TDirectoryAction::ImportClipboard)});
   exchange->setObjectName(QStringLiteral("btnExchange"));
   bar->addSeparator();
-  bar->addAction(Action("actWordWrap"));
-  bar->addAction(Action("actShowButtonCaptions"));
+  bar->addAction(Action(TDirectoryAction::WordWrap));
+  bar->addAction(Action(TDirectoryAction::ShowButtonCaptions));
   bar->addSeparator();
 
   lblFilter = new QLabel(bar);
@@ -245,16 +266,16 @@ QToolBar* TfDirectory::CreateStatusBar() {
 
 void TfDirectory::ActionListUpdate() {
   const TDirectory* focused = FocusedDirectory();
-  Action("actEscapeToParent")->setEnabled(FFilter.isEmpty() && FCurrentId != 0);
-  Action("actEnterToChilds")->setEnabled(focused && focused->IsFolder);
-  Action("actEdit")->setEnabled(focused && !focused->IsUpRow());
-  Action("actDelete")->setEnabled(false);
+  Action(TDirectoryAction::EscapeToParent)->setEnabled(FFilter.isEmpty() && FBrowser->CurrentId() != 0);
+  Action(TDirectoryAction::EnterToChilds)->setEnabled(focused && focused->IsFolder);
+  Action(TDirectoryAction::Edit)->setEnabled(focused && !focused->IsUpRow());
+  Action(TDirectoryAction::Delete)->setEnabled(false);
 }
 
 void TfDirectory::vstColumnDblClick(int) {
   const TDirectory* focused = FocusedDirectory();
   if (!focused) return;
-  RunAction(Action(focused->IsFolder ? "actEnterToChilds" : "actCopyToClipboard"));
+  RunAction(focused->IsFolder ? TDirectoryAction::EnterToChilds : TDirectoryAction::CopyToClipboard);
 }
 
 // --- copy ---------------------------------------------------------------------------------
@@ -268,83 +289,62 @@ void TfDirectory::actCopyToClipboardExecute() {
     QGuiApplication::clipboard()->setText(title);
   }
   lblFilter->setText(QStringLiteral("Скопировано: ") + title);
-  if (!tmrCopy.isActive()) tmrCopy.start();
+  if (!tmrCopy->isActive()) tmrCopy->start();
 }
 
 void TfDirectory::tmrCopyTimer() {
-  tmrCopy.stop();
+  tmrCopy->stop();
   UpdateLabels();
 }
 
 // --- create and edit -------------------------------------------------------------------------
 
 void TfDirectory::actEditExecute(int tag) {
-  auto dialog = std::make_unique<TfDirectoryParams>();
-  std::unique_ptr<TDirectory> created;
-  TDirectory* entry = nullptr;
-  if (tag <= 0) {
-    entry = FocusedDirectory();
-    if (!entry) return;
-  } else {
-    int id = NextGeneratorValue("GEN_DIRECTORY_ID");
-    if (id < 1) {
-      ShowMessageBox(kNoIdMessage, TMsgKind::Error);
+  const bool created = tag > 0;
+  TDirectory entry;
+  if (created) {
+    TNewEntry fresh = FBrowser->NewEntry(tag == 1);
+    if (!fresh.Result) {
+      ShowMessageBox(fresh.Result.Reason + "\r\nЗапись не создана.", TMsgKind::Error);
       return;
     }
-    created = std::make_unique<TDirectory>();
-    created->Id = id;
-    created->IdParent = FCurrentId;
-    created->IsFolder = tag == 1;
-    entry = created.get();
+    entry = fresh.Entry;
+  } else {
+    const TDirectory* focused = FocusedDirectory();
+    if (!focused) return;
+    entry = *focused;  // the listing keeps what the book holds until saved
   }
-  dialog->SetDirectory(entry);
-  if (dialog->exec() != QDialog::Accepted) return;
-  dialog.reset();
-  SaveEditedEntry(entry, std::move(created));
+  const TDirectory* insertAfter = FocusedDirectory();
+  // A refused save reopens the editor with what the user typed.
+  while (EditEntry(entry)) {
+    const TSaveResult saved = FBrowser->SaveEntry(entry, created, insertAfter);
+    if (!saved.Reason.empty()) ShowMessageBox(saved.Reason, TMsgKind::Error);
+    if (saved.Stored) return Reload(entry.IdParent, entry.Id);
+  }
 }
 
-void TfDirectory::SaveEditedEntry(TDirectory* entry, std::unique_ptr<TDirectory> created) {
-  const int32_t id = entry->Id;
-  char32_t unsupported = FindNonWin1251Char(entry->Title);
-  if (!unsupported) unsupported = FindNonWin1251Char(entry->Description);
-  if (unsupported || !TDBDirectorySaveCmd::Run(entry)) {
-    ShowMessageBox(unsupported ? NonWin1251Message(unsupported) + "\r\nЗапись не сохранена." : kNotSavedMessage,
-                   TMsgKind::Error);
-    // An edited entry holds the rejected texts: show what the book holds.
-    if (!created) Reload(FCurrentId, id);
-    return;
-  }
-  if (created) {
-    int at = FEntries.IndexOf(FocusedDirectory()) + 1;
-    FEntries.Insert(at, std::move(created));
-    FEntries.Renumber();
-    TDBDirectoriesOrderUpdateCmd::Run(&FEntries);
-  }
-  Reload(entry->IdParent, id);
+// Shows the entry editor on the entry; true when the user accepted it.
+bool TfDirectory::EditEntry(TDirectory& entry) {
+  auto dialog = std::make_unique<TfDirectoryParams>();
+  dialog->SetDirectory(&entry);
+  return dialog->exec() == QDialog::Accepted;
 }
 
 // --- move up and down ----------------------------------------------------------------------------
 
 void TfDirectory::DoMoveDirectory(int tag) {
-  const int row = FocusedRow();
-  TDirectory* entry = FocusedDirectory();
-  if (!entry || entry->IsUpRow()) return;
-  int neighbour = kNoNode;
-  if (tag == -1)
-    neighbour = vst->PrevSibling(row);
-  else if (tag == 1)
-    neighbour = vst->NextSibling(row);
-  else
-    return;
-  const TDirectory* other = TVTV::GetNodeObject(vst, neighbour);
-  if (!other || other->IsUpRow() || other->IsFolder != entry->IsFolder) return;
+  const TDirectory* entry = FocusedDirectory();
+  if (!entry) return;
+  const int32_t id = entry->Id;
+  // The list follows the move through the browser's notification; the
+  // focused row moves with it.
+  const TBookResult moved = FBrowser->MoveEntry(FBrowser->Entries().IndexOf(entry), tag);
+  if (!moved) ReportAndReload(moved.Reason, id);
+}
 
-  int index = FEntries.IndexOf(entry);
-  FEntries.Move(index, index + tag);
-  FEntries.Renumber();
-  int moved = tag == -1 ? vst->MoveBefore(row, neighbour) : vst->MoveAfter(row, neighbour);
-  vst->ScrollIntoView(moved);
-  TDBDirectoriesOrderUpdateCmd::Run(&FEntries);
+void TfDirectory::ReportAndReload(const std::string& message, int32_t focusId) {
+  ShowMessageBox(message + "\r\nСписок показан заново так, как он записан в справочнике.", TMsgKind::Error);
+  Reload(FBrowser->CurrentId(), focusId);
 }
 
 // --- export and import -------------------------------------------------------------------------------
@@ -352,17 +352,21 @@ void TfDirectory::DoMoveDirectory(int tag) {
 void TfDirectory::actExportClipboardExecute() {
   const TDirectory* focused = FocusedDirectory();
   if (!focused) return;
+  const std::string title = focused->Title;
+  TExportedSection section;
   {
     TKeyboardLayoutSwitch layout(kRussianLayout);
     TWaitCursor wait;
-    std::vector<std::string> lines;
-    TDBDirectoryExportCmd::Run(focused, 0, &lines, nullptr);
-    lines.insert(lines.begin(), kExchangeMarker);
-    std::string text;
-    for (const std::string& line : lines) text += line + "\r\n";
-    QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+    section = FBrowser->ExportSection(*focused);
+    if (section.Result) QGuiApplication::clipboard()->setText(QString::fromStdString(section.Text));
   }
-  ShowMessageBox("Раздел \"" + focused->Title +
+  if (!section.Result) {
+    ShowMessageBox("Раздел \"" + title + "\" не экспортирован: " + section.Result.Reason +
+                       "\r\nБуфер обмена не изменен.",
+                   TMsgKind::Error);
+    return;
+  }
+  ShowMessageBox("Раздел \"" + title +
                      "\" экспортирован.\r\nТеперь Вы можете импортировать этот раздел в справочник\r\n"
                      "\"ЗОРВАНА-ТЕК: Планировщик курсов\".",
                  TMsgKind::Information);
@@ -386,7 +390,7 @@ void TfDirectory::actImportClipboardExecute() {
     progress.setWindowTitle(QStringLiteral("Импорт"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
-    imported = TDBDirectoryImportCmd::Run(lines, FCurrentId, nullptr, &result, [&progress](int created) {
+    imported = FBrowser->Import(lines, &result, [&progress](int created) {
       progress.setLabelText(QStringLiteral("Импортировано записей: %1").arg(created));
       progress.setValue(0);
       // Until the progress window shows, nothing blocks the main window: the
@@ -399,12 +403,10 @@ void TfDirectory::actImportClipboardExecute() {
     });
   }
 
-  const TDirectory* focused = FocusedDirectory();
-  const int32_t focusId = focused ? focused->Id : 0;
-  const int32_t folderId = FCurrentFolder->Id < 1 ? 0 : FCurrentFolder->Id;
-  const std::string title =
-      FCurrentFolder->Id < 1 ? std::string("Импорт") : "Импорт в раздел \"" + FCurrentFolder->Title + "\"";
-  Reload(folderId, focusId);
+  const TDirectory& folder = FBrowser->CurrentFolder();
+  const int32_t folderId = folder.Id < 1 ? 0 : folder.Id;
+  const std::string title = folder.Id < 1 ? std::string("Импорт") : "Импорт в раздел \"" + folder.Title + "\"";
+  Reload(folderId, FocusedId());
   const std::string count = std::to_string(result.Created);
   if (imported) {
     ShowMessageBox(title + " завершен. \r\nИмпортировано записей: " + count, TMsgKind::Information);

@@ -121,7 +121,7 @@ void TfDirectory::vstInitNode(int row) { vst->SetMultiLine(row, Globals().Direct
 // --- display toggles ------------------------------------------------------------------
 
 void TfDirectory::actWordWrapExecute() {
-  Globals().DirectoryWordWrap = Action("actWordWrap")->isChecked();
+  Globals().DirectoryWordWrap = Action(TDirectoryAction::WordWrap)->isChecked();
   vst->SetVariableNodeHeight(Globals().DirectoryWordWrap);
   vst->ReinitializeNodes();
   if (!Globals().DirectoryWordWrap) TVTV::SetNodesHeight(vst, vst->DefaultNodeHeight());
@@ -129,7 +129,7 @@ void TfDirectory::actWordWrapExecute() {
 }
 
 void TfDirectory::actShowButtonCaptionsExecute() {
-  Globals().ShowButtonCaptions = Action("actShowButtonCaptions")->isChecked();
+  Globals().ShowButtonCaptions = Action(TDirectoryAction::ShowButtonCaptions)->isChecked();
   tb->setToolButtonStyle(Globals().ShowButtonCaptions ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
 }
 

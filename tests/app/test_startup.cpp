@@ -15,6 +15,8 @@
 #include "uStartup.h"
 #include "uVTVUtils.h"
 #include "ufDirectory.h"
+#include <QAbstractItemView>
+#include <QPointer>
 
 #include <QApplication>
 #include <QWidget>
@@ -49,6 +51,14 @@ class StartupTest : public ::testing::Test {
   TMessageRecorder Messages;
 };
 
+// The program's main window while it runs.
+QWidget* MainWindow() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (widget->objectName() == "fDirectory") return widget;
+  }
+  throw std::logic_error("no main window");
+}
+
 TEST_F(StartupTest, MissingDatabaseShowsOneMessageAndStillWritesTheSettingsBack) {
   WriteFile(Dir.File("zorvana-directory.ini"),
             "; user settings\r\n[Main]\r\nFontSize=0x10\r\nIsFirstStart=2\r\n");
@@ -67,21 +77,23 @@ TEST_F(StartupTest, GoodDatabaseShowsOneStayOnTopWindowOnTheRootUntilItCloses) {
   QStringList shownWindows;
   bool stayOnTop = false;
   int rows = -1;
+  QPointer<QWidget> window;
   int result = Run([&] {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
       if (widget->isVisible()) shownWindows << widget->objectName();
+      if (widget->objectName() == "fDirectory") window = widget;
     }
-    ASSERT_NE(fDirectory, nullptr);
-    stayOnTop = fDirectory->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-    rows = fDirectory->List()->RowCount();
-    fDirectory->close();
+    ASSERT_NE(window, nullptr);
+    stayOnTop = window->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    rows = window->findChild<QAbstractItemView*>("vst")->model()->rowCount();
+    window->close();
   });
   EXPECT_EQ(result, 0);
   EXPECT_TRUE(Messages.Shown.empty());
   EXPECT_EQ(shownWindows, QStringList{"fDirectory"});
   EXPECT_TRUE(stayOnTop);
   EXPECT_EQ(rows, 0);
-  EXPECT_EQ(fDirectory, nullptr);
+  EXPECT_EQ(window, nullptr) << "the window is destroyed when the program ends";
   EXPECT_EQ(ReadFile(Dir.File("zorvana-directory.ini")),
             "[Main]\nIsFirstStart=0\nFontSize=10\nDirectoryWordWrap=0\nShowButtonCaptions=1\n");
 }
@@ -90,7 +102,7 @@ TEST_F(StartupTest, WithoutSettingsFileNothingIsCreated) {
   MakeBook();
   std::filesystem::create_directories(Dir.File("Help"));
   WriteFile(Dir.File("Help/DirectoryForm.rvf"), "<html><body>Справка</body></html>");
-  int result = Run([] { fDirectory->close(); });
+  int result = Run([] { MainWindow()->close(); });
   EXPECT_EQ(result, 0);
   EXPECT_TRUE(Messages.Shown.empty());
   EXPECT_FALSE(FileExists(Dir.File("zorvana-directory.ini")));

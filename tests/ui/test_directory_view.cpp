@@ -28,6 +28,7 @@
 #include "uSpTBXUtils.h"
 #include "uVTVUtils.h"
 #include "udmRes.h"
+#include "DirectoryWindowProbe.h"
 #include "ufDirectory.h"
 #include "ufRVHelp.h"
 
@@ -82,32 +83,32 @@ class DirectoryView : public TBookTest {
   TfDirectory& Open() {
     Window.reset();
     Window = std::make_unique<TfDirectory>(dmDB);
-    TfDirectory::ShowDirectory();
+    Window->ShowDirectory();
     Window->show();
     Window->activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(Window.get()));
-    Window->List()->setFocus();
+    Probe().List()->setFocus();
     return *Window;
   }
 
-  TVirtualList* List() const { return Window->List(); }
+  TVirtualList* List() const { return Probe().List(); }
 
   TTexts Rows(bool visibleOnly = false) const {
     TTexts texts;
     for (int row = List()->FirstNode(); row != kNoNode; row = List()->NextNode(row))
-      if (!visibleOnly || List()->IsVisibleNode(row)) texts.push_back(Window->vstGetText(row));
+      if (!visibleOnly || List()->IsVisibleNode(row)) texts.push_back(Probe().RowText(row));
     return texts;
   }
   TTexts VisibleRows() const { return Rows(true); }
 
   QString Focused() const {
     const int row = List()->FocusedNode();
-    return row == kNoNode ? kNone : Window->vstGetText(row);
+    return row == kNoNode ? kNone : Probe().RowText(row);
   }
 
   int RowOf(const QString& text) const {
     for (int row = List()->FirstNode(); row != kNoNode; row = List()->NextNode(row))
-      if (Window->vstGetText(row) == text) return row;
+      if (Probe().RowText(row) == text) return row;
     ADD_FAILURE() << "no row " << text.toStdString();
     return kNoNode;
   }
@@ -132,12 +133,12 @@ class DirectoryView : public TBookTest {
                           Qt::NoModifier);
   }
 
-  bool CanLeave() const { return Window->Action(QStringLiteral("actEscapeToParent"))->isEnabled(); }
+  bool CanLeave() const { return Probe().Action(QStringLiteral("actEscapeToParent"))->isEnabled(); }
 
   // Where the window stands: the folder, its rows, the focused row and the
   // three labels.
   void ExpectFolder(int32_t id, const TTexts& rows, const QString& focused, int count, const QString& chain) {
-    EXPECT_EQ(Window->CurrentId(), id);
+    EXPECT_EQ(Probe().CurrentId(), id);
     EXPECT_EQ(Rows(), rows);
     EXPECT_EQ(VisibleRows(), rows);
     EXPECT_EQ(Focused(), focused);
@@ -145,18 +146,19 @@ class DirectoryView : public TBookTest {
       EXPECT_TRUE(List()->SelectedNodes().empty());
     else
       EXPECT_EQ(List()->SelectedNodes(), std::vector<int>{List()->FocusedNode()});
-    EXPECT_EQ(Window->CountLabel()->text(), QStringLiteral("Кол-во: %1").arg(count));
-    EXPECT_EQ(Window->ChainLabel()->text(), chain);
-    EXPECT_EQ(Window->ChainBar()->isVisible(), !chain.isEmpty());
-    EXPECT_EQ(QString::fromStdString(Window->Chain().ChainText(true)), chain);
-    EXPECT_EQ(Window->Filter(), QString());
-    EXPECT_EQ(Window->FilterLabel()->text(), QString());
+    EXPECT_EQ(Probe().CountLabel()->text(), QStringLiteral("Кол-во: %1").arg(count));
+    EXPECT_EQ(Probe().ChainLabel()->text(), chain);
+    EXPECT_EQ(Probe().ChainBar()->isVisible(), !chain.isEmpty());
+    EXPECT_EQ(QString::fromStdString(Probe().Chain().ChainText(true)), chain);
+    EXPECT_EQ(Probe().Filter(), QString());
+    EXPECT_EQ(Probe().FilterLabel()->text(), QString());
     EXPECT_EQ(CanLeave(), id != 0);
   }
 
   TdmRes Res;
   TMessageRecorder Messages;
   std::unique_ptr<TfDirectory> Window;
+  TDirectoryWindowProbe Probe() const { return TDirectoryWindowProbe(*Window); }
 
  private:
   int32_t FLastId = 0;
@@ -167,7 +169,7 @@ class DirectoryView : public TBookTest {
 TEST_F(DirectoryView, EmptyRootShowsNoRowsNoFocusAndNoChain) {
   Open();
   ExpectFolder(0, {}, kNone, 0, QString());
-  EXPECT_TRUE(Window->ChainBar()->isHidden());
+  EXPECT_TRUE(Probe().ChainBar()->isHidden());
 
   // Backspace reaches the empty filter; Enter has nothing to enter.
   Key(Qt::Key_Backspace);
@@ -212,7 +214,7 @@ TEST_F(DirectoryView, EnteringAndLeavingFollowTheChainAndFocusTheFolderLeft) {
     return [this, key, modifiers] { Key(key, modifiers); };
   };
   auto trigger = [this](const char* action) {
-    return [this, action] { Window->Action(QString::fromLatin1(action))->trigger(); };
+    return [this, action] { Probe().Action(QString::fromLatin1(action))->trigger(); };
   };
   auto clickThen = [this](std::function<void()> then) {
     return [this, then](const QString& folder) {
@@ -242,20 +244,20 @@ TEST_F(DirectoryView, EnteringAndLeavingFollowTheChainAndFocusTheFolderLeft) {
 
     way.Enter("Архив (2)");
     ExpectFolder(a, inA, "...", 2, "\\Архив");
-    EXPECT_EQ(Window->CurrentFolder().Title, "Архив");
+    EXPECT_EQ(Probe().CurrentFolder().Title, "Архив");
 
     way.Enter("Бумаги (0)");
     ExpectFolder(b, {"..."}, "...", 0, "\\Архив\\Бумаги");
-    EXPECT_EQ(Window->Chain().Count(), 2);
+    EXPECT_EQ(Probe().Chain().Count(), 2);
 
     way.Leave();
     ExpectFolder(a, inA, "Бумаги (0)", 2, "\\Архив");
 
     way.Leave();
     ExpectFolder(0, root, "Архив (2)", 3, "");
-    EXPECT_TRUE(Window->ChainBar()->isHidden());
-    EXPECT_EQ(Window->Chain().Count(), 0);
-    EXPECT_EQ(Window->CurrentFolder().Id, 0);
+    EXPECT_TRUE(Probe().ChainBar()->isHidden());
+    EXPECT_EQ(Probe().Chain().Count(), 0);
+    EXPECT_EQ(Probe().CurrentFolder().Id, 0);
   }
   EXPECT_TRUE(Messages.Shown.empty());
 }
@@ -269,7 +271,7 @@ TEST_F(DirectoryView, RecordsAreNotEnteredAndTheRootIsNotLeft) {
   Click("Запись");
   Key(Qt::Key_Return);
   Key(Qt::Key_Backspace);
-  Window->Action("actEscapeToParent")->trigger();
+  Probe().Action("actEscapeToParent")->trigger();
   ExpectFolder(0, {"Папка (1)", "Запись"}, "Запись", 2, "");
 }
 
@@ -282,7 +284,7 @@ TEST_F(DirectoryView, LeavingAFolderWhoseRowIsGoneShowsTheRoot) {
   Key(Qt::Key_Return);
   Click("Исчезающая (0)");
   Key(Qt::Key_Return);
-  ASSERT_EQ(Window->CurrentId(), b);
+  ASSERT_EQ(Probe().CurrentId(), b);
 
   // Another program takes the folder shown away.
   Sql("DELETE FROM directory WHERE idd = " + std::to_string(b));
@@ -305,7 +307,7 @@ TEST_F(DirectoryView, StoredEntriesTitledLikeTheUpRowAreCountedFilteredLikeItAnd
   ExpectFolder(0, {"Раздел (3)", "...", "Ещё"}, "Раздел (3)", 3, "");
   Type("zz");
   EXPECT_EQ(VisibleRows(), (TTexts{"..."}));
-  EXPECT_EQ(Window->CountLabel()->text(), "Кол-во: 3");
+  EXPECT_EQ(Probe().CountLabel()->text(), "Кол-во: 3");
   Key(Qt::Key_Escape);
   Click("...");
   Key(Qt::Key_Return);
@@ -323,7 +325,7 @@ TEST_F(DirectoryView, StoredEntriesTitledLikeTheUpRowAreCountedFilteredLikeItAnd
   EXPECT_EQ(Focused(), "Обычная");
   Type("x");
   EXPECT_EQ(VisibleRows(), (TTexts{"...", "...", "..."}));
-  EXPECT_EQ(Window->CountLabel()->text(), "Кол-во: 3");
+  EXPECT_EQ(Probe().CountLabel()->text(), "Кол-во: 3");
   Key(Qt::Key_Escape);
 
   // The stored folder compares by id, so Enter goes in rather than up.
@@ -332,7 +334,7 @@ TEST_F(DirectoryView, StoredEntriesTitledLikeTheUpRowAreCountedFilteredLikeItAnd
   Key(Qt::Key_Return);
   ExpectFolder(dotsFolder, {"...", "Глубже"}, "...", 1, "\\Раздел\\...");
   Key(Qt::Key_Backspace);
-  EXPECT_EQ(Window->CurrentId(), a);
+  EXPECT_EQ(Probe().CurrentId(), a);
   EXPECT_EQ(List()->FocusedNode(), 1);
   EXPECT_EQ(TVTV::GetFocusedObject(List())->Id, dotsFolder);
 }
@@ -362,14 +364,14 @@ class DirectoryFilter : public DirectoryView {
     Open();
     Click("Книга (6)");
     Key(Qt::Key_Return);
-    ASSERT_EQ(Window->CurrentId(), BookId);
+    ASSERT_EQ(Probe().CurrentId(), BookId);
   }
 
   void ExpectFilter(const QString& filter) {
-    EXPECT_EQ(Window->Filter(), filter);
-    EXPECT_EQ(Window->FilterLabel()->text(), filter.isEmpty() ? QString() : QStringLiteral("Фильтр: ") + filter);
-    EXPECT_EQ(Window->CountLabel()->text(), "Кол-во: 6");
-    EXPECT_EQ(Window->CurrentId(), BookId);
+    EXPECT_EQ(Probe().Filter(), filter);
+    EXPECT_EQ(Probe().FilterLabel()->text(), filter.isEmpty() ? QString() : QStringLiteral("Фильтр: ") + filter);
+    EXPECT_EQ(Probe().CountLabel()->text(), "Кол-во: 6");
+    EXPECT_EQ(Probe().CurrentId(), BookId);
   }
 
   const TTexts All = {"...",        "Счета (3)",    "Договоры (0)",     "Акт сверки",
@@ -447,10 +449,10 @@ TEST_F(DirectoryFilter, BackspaceShortensTheFilterThenLeavesTheFolderThenDoesNot
 
   // At the root Backspace edits a filter as well.
   Type("др");
-  EXPECT_EQ(Window->Filter(), "др");
+  EXPECT_EQ(Probe().Filter(), "др");
   Key(Qt::Key_Backspace);
-  EXPECT_EQ(Window->Filter(), "д");
-  EXPECT_EQ(Window->CurrentId(), 0);
+  EXPECT_EQ(Probe().Filter(), "д");
+  EXPECT_EQ(Probe().CurrentId(), 0);
 }
 
 TEST_F(DirectoryFilter, EscapeClearsTheFilterAndNeverClosesTheWindow) {
@@ -481,8 +483,8 @@ TEST_F(DirectoryFilter, EnterOnARecordOrOnTheUpRowUnderAFilterChangesNothing) {
   Key(Qt::Key_Return);
   Key(Qt::Key_PageDown, Qt::ControlModifier);
   DoubleClick("...");
-  Window->Action("actEnterToChilds")->trigger();
-  Window->Action("actEscapeToParent")->trigger();
+  Probe().Action("actEnterToChilds")->trigger();
+  Probe().Action("actEscapeToParent")->trigger();
   ExpectFilter("zz");
   EXPECT_EQ(VisibleRows(), (TTexts{"..."}));
   EXPECT_EQ(Focused(), "...");
@@ -505,10 +507,10 @@ TEST_F(DirectoryFilter, EnteringAMatchedFolderResetsTheFilter) {
   Type("сч");
   ASSERT_EQ(Focused(), "Счета (3)");
   Key(Qt::Key_Return);
-  EXPECT_EQ(Window->Filter(), QString());
-  EXPECT_EQ(Window->FilterLabel()->text(), QString());
+  EXPECT_EQ(Probe().Filter(), QString());
+  EXPECT_EQ(Probe().FilterLabel()->text(), QString());
   EXPECT_EQ(VisibleRows(), (TTexts{"...", "один", "два", "три"}));
-  EXPECT_EQ(Window->ChainLabel()->text(), "\\Книга\\Счета");
+  EXPECT_EQ(Probe().ChainLabel()->text(), "\\Книга\\Счета");
 }
 
 // --- row presentation ------------------------------------------------------------------------------
@@ -543,17 +545,17 @@ TEST_F(DirectoryView, RowsShowTitlesCountsTrimmedTooltipsAndBoldFolders) {
   for (int row = 0; row < List()->RowCount(); ++row) {
     const TRowCase& c = cases[row];
     SCOPED_TRACE(c.Text.toStdString());
-    EXPECT_EQ(Window->vstGetText(row), c.Text);
-    EXPECT_EQ(Window->vstGetHint(row), c.Hint);
+    EXPECT_EQ(Probe().RowText(row), c.Text);
+    EXPECT_EQ(Probe().List()->OnGetHint(row), c.Hint);
     for (bool startBold : {false, true}) {
       QFont font = List()->font();
       font.setBold(startBold);
-      Window->vstPaintText(row, font);
+      Probe().List()->OnPaintText(row, font);
       EXPECT_EQ(font.bold(), c.Bold) << "from bold " << startBold;
     }
   }
-  EXPECT_EQ(Window->vstGetText(kNoNode), QString());
-  EXPECT_EQ(Window->vstGetHint(kNoNode), QString());
+  EXPECT_EQ(Probe().RowText(kNoNode), QString());
+  EXPECT_EQ(Probe().List()->OnGetHint(kNoNode), QString());
 }
 
 // The colour in the middle of a cell of the given row, painted on its own.
@@ -562,7 +564,7 @@ QColor CellColour(const TfDirectory& window, int row, QColor* gridLine = nullptr
   image.fill(Qt::black);
   {
     QPainter painter(&image);
-    window.vstBeforeCellPaint(&painter, row, QRect(0, 0, 60, 20));
+    TDirectoryWindowProbe(window).List()->OnBeforeCellPaint(&painter, row, QRect(0, 0, 60, 20));
   }
   if (gridLine) *gridLine = image.pixelColor(30, 0);
   return image.pixelColor(30, 10);
@@ -610,7 +612,7 @@ TEST_F(DirectoryView, WordWrapGrowsLongRowsAndFollowsItsAction) {
   Put(0, kLongTitle);
   Globals().DirectoryWordWrap = true;
   Open();
-  QAction* wrap = Window->Action("actWordWrap");
+  QAction* wrap = Probe().Action("actWordWrap");
   EXPECT_TRUE(wrap->isChecked());
   const int standard = List()->DefaultNodeHeight();
   ASSERT_EQ(standard, 25);
@@ -625,7 +627,7 @@ TEST_F(DirectoryView, WordWrapGrowsLongRowsAndFollowsItsAction) {
     EXPECT_EQ(List()->NodeHeight(0), standard);
     EXPECT_EQ(List()->NodeHeight(1), standard);
     EXPECT_GT(List()->NodeHeight(2), standard);
-    EXPECT_EQ(List()->NodeHeight(2), Window->vstMeasureItem(2));
+    EXPECT_EQ(List()->NodeHeight(2), Probe().List()->OnMeasureItem(2));
   };
   expectWrapped();
   const int wrapped = List()->NodeHeight(2);
@@ -648,7 +650,7 @@ TEST_F(DirectoryView, WithoutWordWrapEveryRowKeepsTheDefaultHeight) {
   Put(0, "Коротко");
   Put(0, kLongTitle);
   Open();
-  EXPECT_FALSE(Window->Action("actWordWrap")->isChecked());
+  EXPECT_FALSE(Probe().Action("actWordWrap")->isChecked());
   for (int row = 0; row < List()->RowCount(); ++row) {
     SCOPED_TRACE(row);
     EXPECT_FALSE(List()->IsMultiLine(row));
@@ -661,14 +663,14 @@ TEST_F(DirectoryView, ButtonCaptionsFollowTheSettingAndTheirAction) {
     SCOPED_TRACE(captions);
     Globals().ShowButtonCaptions = captions;
     Open();
-    QAction* action = Window->Action("actShowButtonCaptions");
-    const Qt::ToolButtonStyle statusStyle = Window->StatusBar()->toolButtonStyle();
+    QAction* action = Probe().Action("actShowButtonCaptions");
+    const Qt::ToolButtonStyle statusStyle = Probe().StatusBar()->toolButtonStyle();
     for (bool expected : {captions, !captions, captions}) {
       EXPECT_EQ(action->isChecked(), expected);
       EXPECT_EQ(Globals().ShowButtonCaptions, expected);
-      EXPECT_EQ(Window->MainToolBar()->toolButtonStyle(),
+      EXPECT_EQ(Probe().MainToolBar()->toolButtonStyle(),
                 expected ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
-      EXPECT_EQ(Window->StatusBar()->toolButtonStyle(), statusStyle);
+      EXPECT_EQ(Probe().StatusBar()->toolButtonStyle(), statusStyle);
       action->trigger();
     }
   }
@@ -695,8 +697,8 @@ TEST_F(DirectoryView, FontSizeSetsTheRowHeightAndScalesEveryBarItem) {
     EXPECT_EQ(List()->DefaultNodeHeight(), c.RowHeight);
     for (int row = 0; row < List()->RowCount(); ++row) EXPECT_EQ(List()->NodeHeight(row), c.RowHeight) << row;
 
-    std::vector<QWidget*> items = {Window->ChainLabel(), Window->CountLabel(), Window->FilterLabel()};
-    for (QToolBar* bar : {Window->MainToolBar(), Window->StatusBar()})
+    std::vector<QWidget*> items = {Probe().ChainLabel(), Probe().CountLabel(), Probe().FilterLabel()};
+    for (QToolBar* bar : {Probe().MainToolBar(), Probe().StatusBar()})
       for (QToolButton* button : bar->findChildren<QToolButton*>(QString(), Qt::FindDirectChildrenOnly))
         items.push_back(button);
     for (QWidget* item : items) {
@@ -716,7 +718,7 @@ TEST_F(DirectoryView, ShownWindowMovesToTheLowerRightCorner) {
   };
   EXPECT_TRUE(QTest::qWaitFor([&] { return Window->frameGeometry().topLeft() == expected(); }, 2000))
       << Window->frameGeometry().x() << "," << Window->frameGeometry().y();
-  EXPECT_FALSE(Window->StartTimer().isActive());
+  EXPECT_FALSE(Probe().StartTimer()->isActive());
 
   // It moves only once: later placement is the user's.
   Window->move(10, 10);
@@ -729,7 +731,7 @@ TEST_F(DirectoryView, WindowStaysOnTopCarriesTheProductTitleAndHidesWhenClosed) 
   Window = std::make_unique<TfDirectory>(dmDB);
   EXPECT_EQ(Window->windowTitle(), "ЗОРВАНА: Справочник");
   EXPECT_FALSE(Window->windowFlags() & Qt::WindowStaysOnTopHint);
-  TfDirectory::ShowDirectory();
+  Window->ShowDirectory();
   EXPECT_TRUE(Window->windowFlags() & Qt::WindowStaysOnTopHint);
   EXPECT_TRUE(Window->isHidden());  // loading does not show it
 
