@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "uQmControlFunctions.h"
+
 namespace {
 
 // Room between a cell's edges and its text. The owner's row heights add
@@ -426,7 +428,8 @@ bool TVirtualList::viewportEvent(QEvent* event) {
         QToolTip::hideText();
         event->ignore();
       } else {
-        QToolTip::showText(help->globalPos(), tip, viewport(), visualRect(indexAt(help->pos())));
+        QToolTip::showText(help->globalPos(), tip, viewport(), visualRect(indexAt(help->pos())),
+                           HintPauses().HidePause);
       }
       return true;
     }

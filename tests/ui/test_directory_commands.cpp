@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
@@ -1135,6 +1136,31 @@ TEST_F(DirectoryWindowTest, ExportPutsTheMarkerAndTheSectionRowsOnTheClipboard) 
 
 // =====================================================================================
 // Import
+
+TEST_F(DirectoryWindowTest, ListRowsFollowTheListingThroughEveryCommand) {
+  BuildBook();
+  OpenWindow();
+  QAbstractItemModelTester tester(List()->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+  TEditorAnswer answer;
+  answer.Title = QStringLiteral("Новая");
+  const std::vector<std::pair<const char*, std::function<void()>>> steps = {
+      {"enter", [this] { ASSERT_NO_FATAL_FAILURE(EnterPath({"Папка"})); }},
+      {"move down", [this] {
+         ASSERT_NO_FATAL_FAILURE(Focus("Альфа"));
+         Probe().Action("actMoveDown")->trigger();
+       }},
+      {"move up", [this] { Probe().Action("actMoveUp")->trigger(); }},
+      {"filter", [this] { TypeFilter(QStringLiteral("ег")); }},
+      {"create", [&] { ASSERT_TRUE(RunWithEditor("actNew", answer).Shown); }},
+      {"leave", [this] { Probe().Action("actEscapeToParent")->trigger(); }},
+  };
+  for (const auto& [name, step] : steps) {
+    SCOPED_TRACE(name);
+    ASSERT_NO_FATAL_FAILURE(step());
+    EXPECT_EQ(ListRows(), Listing());
+  }
+  EXPECT_TRUE(Messages.Shown.empty());
+}
 
 TEST_F(DirectoryWindowTest, ExportThatCannotReadEveryLevelSaysSoAndLeavesTheClipboard) {
   const TBook book = BuildBook();
