@@ -10,6 +10,31 @@
 #include "uDB.h"
 #include "udmDB.h"
 
+// Another copy of the program in the middle of a change: a row held by an
+// uncommitted update of another attachment until the lock goes.
+class TRowLock {
+ public:
+  TRowLock(const std::string& path, int id) {
+    FDB.DatabaseName = path;
+    FDB.Params = DirectoryConnectionParams();
+    FDB.Open();
+    FTransaction.Params = WriteTransactionParams();
+    FTransaction.StartTransaction();
+    TFbQuery query(&FDB, &FTransaction);
+    query.SetSQL("UPDATE directory SET flags = flags WHERE idd = " + std::to_string(id));
+    query.ExecNoResult();
+  }
+  ~TRowLock() {
+    if (FTransaction.InTransaction()) FTransaction.Rollback();
+  }
+  TRowLock(const TRowLock&) = delete;
+  TRowLock& operator=(const TRowLock&) = delete;
+
+ private:
+  TFbDatabase FDB;
+  TFbTransaction FTransaction{&FDB};
+};
+
 class TBookTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -16,31 +16,6 @@
 
 namespace {
 
-// Holds a row locked in a transaction of another attachment, as another
-// copy of the program in the middle of a change would.
-class TRowLock {
- public:
-  TRowLock(const std::string& path, int id) {
-    FDB.DatabaseName = path;
-    FDB.Params = DirectoryConnectionParams();
-    FDB.Open();
-    FTransaction.Params = WriteTransactionParams();
-    FTransaction.StartTransaction();
-    TFbQuery query(&FDB, &FTransaction);
-    query.SetSQL("UPDATE directory SET flags = flags WHERE idd = " + std::to_string(id));
-    query.ExecNoResult();
-  }
-  ~TRowLock() {
-    if (FTransaction.InTransaction()) FTransaction.Rollback();
-  }
-  TRowLock(const TRowLock&) = delete;
-  TRowLock& operator=(const TRowLock&) = delete;
-
- private:
-  TFbDatabase FDB;
-  TFbTransaction FTransaction{&FDB};
-};
-
 // The book of these tests:
 //   Отдел (100)          folder
 //     Письма (100)       folder, holds "Вложенная"

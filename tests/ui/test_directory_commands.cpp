@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "BookTest.h"
 #include "TestSupport.h"
 #include "uDB.h"
 #include "uDBDirectory.h"
@@ -408,30 +409,6 @@ class DirectoryWindowTest : public ::testing::Test {
 
  private:
   TUrlOpener FPreviousOpener;
-};
-
-// Another copy of the program holding an uncommitted change of one row.
-class TRowLock {
- public:
-  TRowLock(const std::string& path, int id) {
-    FDB.DatabaseName = path;
-    FDB.Params = DirectoryConnectionParams();
-    FDB.Open();
-    FTransaction.Params = WriteTransactionParams();
-    FTransaction.StartTransaction();
-    TFbQuery query(&FDB, &FTransaction);
-    query.SetSQL("UPDATE directory SET flags = flags WHERE idd = " + std::to_string(id));
-    query.ExecNoResult();
-  }
-  ~TRowLock() {
-    if (FTransaction.InTransaction()) FTransaction.Rollback();
-  }
-  TRowLock(const TRowLock&) = delete;
-  TRowLock& operator=(const TRowLock&) = delete;
-
- private:
-  TFbDatabase FDB;
-  TFbTransaction FTransaction{&FDB};
 };
 
 // =====================================================================================
