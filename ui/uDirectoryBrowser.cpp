@@ -113,6 +113,7 @@ TSaveResult TDirectoryBrowser::SaveEntry(const TDirectory& entry, bool created, 
   if (std::string reason = UnsupportedTextReason(entry); !reason.empty()) return {false, reason};
   TDirectory stored = entry;
   if (!TDBDirectorySaveCmd::Run(&stored)) return {false, kNotSavedReason};
+  NoteBookChanged();
   if (!created) return {true, {}};
   FEntries.Insert(FEntries.IndexOf(insertAfter) + 1, std::make_unique<TDirectory>(entry));
   FEntries.Renumber();
@@ -133,7 +134,9 @@ TBookResult TDirectoryBrowser::MoveEntry(int index, int direction) {
   FEntries.Move(index, target);
   emit EntryMoved(index, target);
   FEntries.Renumber();
-  return StoreOrder("Новый порядок записей не сохранен");
+  const TBookResult stored = StoreOrder("Новый порядок записей не сохранен");
+  NoteBookChanged();
+  return stored;
 }
 
 TBookResult TDirectoryBrowser::StoreOrder(const char* what) {
@@ -156,5 +159,21 @@ TExportedSection TDirectoryBrowser::ExportSection(const TDirectory& entry) {
 
 bool TDirectoryBrowser::Import(const std::vector<TTextLine>& lines, TImportResult* result,
                                TImportProgress progress) {
-  return TDBDirectoryImportCmd::Run(lines, FCurrentId, nullptr, result, std::move(progress));
+  TImportResult own;
+  if (!result) result = &own;
+  const bool imported = TDBDirectoryImportCmd::Run(lines, FCurrentId, nullptr, result, std::move(progress));
+  if (result->Created > 0) NoteBookChanged();
+  return imported;
+}
+
+// --- search ----------------------------------------------------------------------
+
+const TBookIndex& TDirectoryBrowser::SearchIndex() {
+  if (!FSearchIndex.Loaded()) FSearchIndex.Load(&FdmDB.trDirectoryRead);
+  return FSearchIndex;
+}
+
+void TDirectoryBrowser::NoteBookChanged() {
+  FSearchIndex.Clear();
+  emit BookChanged();
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "uBookSearch.h"
 #include "uDBDirectory.h"
 #include "uDirectory.h"
 #include "uExchangeRows.h"
@@ -97,18 +98,27 @@ class TDirectoryBrowser : public QObject {
   // Imports an exchange text into the folder shown.
   bool Import(const std::vector<TTextLine>& lines, TImportResult* result, TImportProgress progress);
 
+  // --- search over the whole book ---
+  // The book as the search sees it, read when first asked for after a
+  // change. A failed read raises EDatabaseError.
+  const TBookIndex& SearchIndex();
+
  signals:
   void ListingAboutToReset();
   void ListingReset();
   void EntryAboutToMove(int from, int to);
   void EntryMoved(int from, int to);
+  // Something was written to the book (an entry, positions, an import).
+  void BookChanged();
 
  private:
   TBookResult StoreOrder(const char* what);
+  void NoteBookChanged();
 
   TdmDB& FdmDB;
   int32_t FCurrentId = 0;
   std::unique_ptr<TDirectory> FCurrentFolder;
   TDirectoryList FEntries;
   TDirectoryList FChain;
+  TBookIndex FSearchIndex;
 };

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScreen>
 #include <QTimer>
 #include <QToolBar>
@@ -12,6 +13,7 @@
 
 #include "uActions.h"
 #include "uDirectoryBrowser.h"
+#include "uSearchResults.h"
 #include "uGlobals.h"
 #include "uQmControlFunctions.h"
 #include "uVTVUtils.h"
@@ -70,8 +72,11 @@ void TfDirectory::CreateLayout() {
   tb = CreateMainToolBar();
   FChainBar = CreateChainBar();
   sb1 = CreateStatusBar();
+  CreateSearch();
   layout->addWidget(tb);
+  layout->addWidget(eSearch);
   layout->addWidget(vst, 1);
+  layout->addWidget(vstSearch, 1);
   layout->addWidget(FChainBar);
   layout->addWidget(sb1);
 }
@@ -156,9 +161,10 @@ void TfDirectory::closeEvent(QCloseEvent* event) {
 void TfDirectory::reject() { close(); }
 
 void TfDirectory::keyPressEvent(QKeyEvent* event) {
-  // Escape belongs to the filter; the window never closes on it.
+  // Escape belongs to the filter and the search; the window never closes on it.
   if (event->key() == Qt::Key_Escape) {
     event->accept();
+    if (IsSearching()) RunGuarded([this] { CloseSearch(); });
     return;
   }
   TfSimpleForm::keyPressEvent(event);
@@ -193,12 +199,16 @@ void TfDirectory::UpdateLabels() {
   QString chain = QString::fromStdString(FBrowser->Chain().ChainText(true));
   lblDirChain->setText(chain);
   FChainBar->setVisible(!chain.isEmpty());
-  int count = vst->RowCount() - (FBrowser->CurrentFolder().Id != 0 ? 1 : 0);
+  const int count = IsSearching() ? SearchResultCount()
+                                  : vst->RowCount() - (FBrowser->CurrentFolder().Id != 0 ? 1 : 0);
   lblCount->setText(QStringLiteral("Кол-во: %1").arg(count));
   lblFilter->setText(FFilter.isEmpty() ? QString() : QStringLiteral("Фильтр: %1").arg(FFilter));
 }
 
-TDirectory* TfDirectory::FocusedDirectory() const { return TVTV::GetFocusedObject(vst); }
+const TDirectory* TfDirectory::FocusedDirectory() const {
+  if (IsSearching()) return SearchFocusedEntry();
+  return TVTV::GetFocusedObject(vst);
+}
 
 int32_t TfDirectory::FocusedId() const {
   const TDirectory* focused = FocusedDirectory();
@@ -208,7 +218,8 @@ int32_t TfDirectory::FocusedId() const {
 // --- entering and leaving folders ----------------------------------------------
 
 void TfDirectory::actEnterToChildsExecute() {
-  TDirectory* entry = FocusedDirectory();
+  if (IsSearching()) return ShowResultInFolder();
+  const TDirectory* entry = FocusedDirectory();
   if (!entry || !entry->IsFolder) return;
   try {
     if (entry->Id == FBrowser->CurrentId()) {

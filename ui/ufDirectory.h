@@ -14,6 +14,7 @@
 class QAction;
 class QFont;
 class QLabel;
+class QLineEdit;
 class QPainter;
 class QRect;
 class QTimer;
@@ -24,6 +25,7 @@ class TDirectory;
 class TDirectoryBrowser;
 class TdmDB;
 class TVirtualList;
+class TSearchResultsView;
 struct TBookResult;
 
 // The window's actions; the action table follows this order.
@@ -44,8 +46,9 @@ enum class TDirectoryAction {
   UserGuide,
   License,
   About,
+  Search,
 };
-inline constexpr int kDirectoryActionCount = static_cast<int>(TDirectoryAction::About) + 1;
+inline constexpr int kDirectoryActionCount = static_cast<int>(TDirectoryAction::Search) + 1;
 
 class TfDirectory : public TfSimpleForm {
   Q_OBJECT
@@ -66,6 +69,7 @@ class TfDirectory : public TfSimpleForm {
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void reject() override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // --- creation and layout ---
@@ -89,7 +93,7 @@ class TfDirectory : public TfSimpleForm {
   void Reload(int32_t folderId, int32_t focusId);
   void UpdateLabels();
   void ClearList();
-  TDirectory* FocusedDirectory() const;
+  const TDirectory* FocusedDirectory() const;
   int32_t FocusedId() const;
   void PlaceWindow();
   void actEnterToChildsExecute();
@@ -122,6 +126,19 @@ class TfDirectory : public TfSimpleForm {
   void btnSiteClick();
   void vstColumnDblClick(int row);
   void tmrCopyTimer();
+  // --- search over the whole book ---
+  void CreateSearch();
+  void actSearchExecute();
+  bool IsSearching() const;
+  const TDirectory* SearchFocusedEntry() const;
+  int SearchResultCount() const;
+  void SearchTextChanged(const QString& text);
+  void RunSearch(const QString& query, int32_t focusId);
+  void CloseSearch();
+  void ShowResultInFolder();
+  void ResultDoubleClicked();
+  bool SearchFieldKey(QKeyEvent* event);
+
   // Tells the user what failed, then shows the folder as the book holds it.
   void ReportAndReload(const std::string& message, int32_t focusId);
 
@@ -139,5 +156,9 @@ class TfDirectory : public TfSimpleForm {
   QToolButton* btnSite = nullptr;
   QTimer* tmrStart = nullptr;
   QTimer* tmrCopy = nullptr;
+  QLineEdit* eSearch = nullptr;
+  TSearchResultsView* vstSearch = nullptr;
+  QString FSearchQuery;    // the query the results show
+  bool FFolderStale = false;  // the book changed while results were shown
   std::array<QAction*, kDirectoryActionCount> FActions{};
 };

@@ -71,6 +71,8 @@ constexpr std::array<TDirectoryActionRow, kDirectoryActionCount> kActions = {{
     {TDirectoryAction::UserGuide, {"actUserGuide", "Справка", nullptr, Qt::Key_F1, kNone, 11, 0, false}},
     {TDirectoryAction::License, {"actLicense", "Лицензионное соглашение", nullptr, kNone, kNone, 44, 0, false}},
     {TDirectoryAction::About, {"actAbout", "О программе", nullptr, kNone, kNone, 11, 0, false}},
+    {TDirectoryAction::Search,
+     {"actSearch", "Поиск", "Поиск по всему справочнику", CTRL | Qt::Key_F, Qt::Key_F3, 10, 0, false}},
 }};
 
 // Every action id has its row, in the order of the ids.
@@ -161,6 +163,7 @@ void TfDirectory::ExecuteAction(TDirectoryAction id, int tag) {
     case TDirectoryAction::UserGuide: return actUserGuideExecute();
     case TDirectoryAction::License: return actLicenseExecute();
     case TDirectoryAction::About: return actAboutExecute();
+    case TDirectoryAction::Search: return actSearchExecute();
   }
 }
 
@@ -200,6 +203,8 @@ QToolBar* TfDirectory::CreateMainToolBar() {
   bar->addWidget(newButton);
   bar->addAction(Action(TDirectoryAction::Edit));
   bar->addAction(Action(TDirectoryAction::Delete));
+  bar->addSeparator();
+  bar->addAction(Action(TDirectoryAction::Search));
 
   auto* spacer = new QWidget(bar);
   spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -266,10 +271,17 @@ QToolBar* TfDirectory::CreateStatusBar() {
 
 void TfDirectory::ActionListUpdate() {
   const TDirectory* focused = FocusedDirectory();
-  Action(TDirectoryAction::EscapeToParent)->setEnabled(FFilter.isEmpty() && FBrowser->CurrentId() != 0);
-  Action(TDirectoryAction::EnterToChilds)->setEnabled(focused && focused->IsFolder);
-  Action(TDirectoryAction::Edit)->setEnabled(focused && !focused->IsUpRow());
+  const bool searching = IsSearching();
+  Action(TDirectoryAction::EscapeToParent)->setEnabled(!searching && FFilter.isEmpty() && FBrowser->CurrentId() != 0);
+  // On a result, "Войти" shows it in its folder, record or folder alike.
+  Action(TDirectoryAction::EnterToChilds)->setEnabled(focused && (searching || focused->IsFolder));
+  Action(TDirectoryAction::Edit)->setEnabled(focused && (searching || !focused->IsUpRow()));
   Action(TDirectoryAction::Delete)->setEnabled(false);
+  // Commands on the folder shown wait until the search is closed.
+  for (TDirectoryAction id : {TDirectoryAction::New, TDirectoryAction::NewFolder, TDirectoryAction::MoveUp,
+                              TDirectoryAction::MoveDown, TDirectoryAction::ExportClipboard,
+                              TDirectoryAction::ImportClipboard})
+    Action(id)->setEnabled(!searching);
 }
 
 void TfDirectory::vstColumnDblClick(int) {
@@ -319,7 +331,10 @@ void TfDirectory::actEditExecute(int tag) {
   while (EditEntry(entry)) {
     const TSaveResult saved = FBrowser->SaveEntry(entry, created, insertAfter);
     if (!saved.Reason.empty()) ShowMessageBox(saved.Reason, TMsgKind::Error);
-    if (saved.Stored) return Reload(entry.IdParent, entry.Id);
+    if (!saved.Stored) continue;
+    if (!IsSearching()) return Reload(entry.IdParent, entry.Id);
+    FFolderStale = true;  // the folder behind the results may show the entry
+    return RunSearch(FSearchQuery, entry.Id);
   }
 }
 
