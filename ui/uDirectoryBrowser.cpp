@@ -1,5 +1,10 @@
 #include "uDirectoryBrowser.h"
 
+#include <malloc.h>
+
+#include <atomic>
+#include <thread>
+
 #include "uDB.h"
 #include "uText.h"
 #include "udmDB.h"
@@ -32,6 +37,41 @@ std::string UnsupportedTextReason(const TDirectory& entry) {
 }
 
 }  // namespace
+
+// The search's book read on a thread of its own, over a connection of its
+// own: the connection and transactions of the window are not shared.
+struct TDirectoryBrowser::TPreload {
+  int Generation = 0;
+  std::atomic<bool> Cancel{false};
+  TBookIndex Index;
+  std::thread Thread;
+
+  TPreload(const TFbDatabase& book, int generation) : Generation(generation) {
+    Thread = std::thread([this, name = book.DatabaseName, params = book.Params] { Run(name, params); });
+  }
+  ~TPreload() {
+    Cancel = true;
+    if (Thread.joinable()) Thread.join();
+  }
+  TPreload(const TPreload&) = delete;
+  TPreload& operator=(const TPreload&) = delete;
+
+  void Run(const std::string& name, const std::vector<std::string>& params) {
+    try {
+      TFbDatabase book;
+      book.DatabaseName = name;
+      book.Params = params;
+      book.Open();
+      TFbTransaction read(&book);
+      read.Params = ReadTransactionParams();
+      Index.Load(&read, &Cancel);
+      read.Commit();
+    } catch (...) {
+      // The search reads the book itself then, and tells what failed.
+      Index.Clear();
+    }
+  }
+};
 
 TDirectoryBrowser::TDirectoryBrowser(TdmDB& dm, QObject* parent)
     : QObject(parent), FdmDB(dm), FCurrentFolder(std::make_unique<TDirectory>()) {}
@@ -85,6 +125,10 @@ void TDirectoryBrowser::ReadChain(int32_t folderId) {
   if (folderId != 0) TDBDirectoryReadChainCmd::Run(&FChain, folderId, nullptr);
 }
 
+bool TDirectoryBrowser::ReadEntry(TDirectory& entry) {
+  return TDBDirectoryReadCmd::Run(&entry, &FdmDB.trDirectoryRead);
+}
+
 void TDirectoryBrowser::Reload(int32_t folderId) { LoadDirectory(folderId); }
 
 int32_t TDirectoryBrowser::LeaveFolder() {
@@ -113,6 +157,11 @@ TSaveResult TDirectoryBrowser::SaveEntry(const TDirectory& entry, bool created, 
   if (std::string reason = UnsupportedTextReason(entry); !reason.empty()) return {false, reason};
   TDirectory stored = entry;
   if (!TDBDirectorySaveCmd::Run(&stored)) return {false, kNotSavedReason};
+  if (!created && FSearchIndex.Loaded() && FSearchIndex.Update(entry)) {
+    ++FBookGeneration;  // an edit of texts: the index took it as it is
+    emit BookChanged();
+    return {true, {}};
+  }
   NoteBookChanged();
   if (!created) return {true, {}};
   FEntries.Insert(FEntries.IndexOf(insertAfter) + 1, std::make_unique<TDirectory>(entry));
@@ -169,11 +218,28 @@ bool TDirectoryBrowser::Import(const std::vector<TTextLine>& lines, TImportResul
 // --- search ----------------------------------------------------------------------
 
 const TBookIndex& TDirectoryBrowser::SearchIndex() {
+  if (!FSearchIndex.Loaded()) TakePreload();
   if (!FSearchIndex.Loaded()) FSearchIndex.Load(&FdmDB.trDirectoryRead);
   return FSearchIndex;
 }
 
+void TDirectoryBrowser::PreloadSearchIndex() {
+  if (FSearchIndex.Loaded() || FPreload || !FdmDB.DB.Connected()) return;
+  FPreload = std::make_unique<TPreload>(FdmDB.DB, FBookGeneration);
+}
+
+// Waits for a background read still running and takes its index when no
+// change was written since it started.
+void TDirectoryBrowser::TakePreload() {
+  if (!FPreload) return;
+  FPreload->Thread.join();
+  if (FPreload->Generation == FBookGeneration && FPreload->Index.Loaded()) FSearchIndex = std::move(FPreload->Index);
+  FPreload.reset();
+  malloc_trim(0);  // the rows read on the other thread are gone; give their memory back
+}
+
 void TDirectoryBrowser::NoteBookChanged() {
+  ++FBookGeneration;
   FSearchIndex.Clear();
   emit BookChanged();
 }

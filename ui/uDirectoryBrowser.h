@@ -79,6 +79,8 @@ class TDirectoryBrowser : public QObject {
   void ReadChain(int32_t folderId);
   // ClearList and LoadDirectory in one.
   void Reload(int32_t folderId);
+  // Reads the entry with entry.Id anew from the book.
+  bool ReadEntry(TDirectory& entry);
   // Loads the parent of the folder shown; returns the id of the folder left.
   int32_t LeaveFolder();
 
@@ -102,6 +104,10 @@ class TDirectoryBrowser : public QObject {
   // The book as the search sees it, read when first asked for after a
   // change. A failed read raises EDatabaseError.
   const TBookIndex& SearchIndex();
+  // Starts reading the book for the search in the background, on a
+  // connection of its own, so that the first search finds it read. A change
+  // written meanwhile makes the search read the book itself.
+  void PreloadSearchIndex();
 
  signals:
   void ListingAboutToReset();
@@ -114,6 +120,8 @@ class TDirectoryBrowser : public QObject {
  private:
   TBookResult StoreOrder(const char* what);
   void NoteBookChanged();
+  void TakePreload();
+  struct TPreload;
 
   TdmDB& FdmDB;
   int32_t FCurrentId = 0;
@@ -121,4 +129,6 @@ class TDirectoryBrowser : public QObject {
   TDirectoryList FEntries;
   TDirectoryList FChain;
   TBookIndex FSearchIndex;
+  int FBookGeneration = 0;  // counts the changes written through the browser
+  std::unique_ptr<TPreload> FPreload;
 };

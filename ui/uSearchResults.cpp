@@ -74,9 +74,14 @@ const TSearchEntry* TSearchResultsModel::EntryAt(int row) const {
   return &FIndex->Entries()[static_cast<size_t>(FHits[static_cast<size_t>(row)].Entry)];
 }
 
+QString TSearchResultsModel::PathAt(int row) const {
+  const TSearchEntry* item = EntryAt(row);
+  return item ? FIndex->PathOf(*item) : QString();
+}
+
 int TSearchResultsModel::RowOfId(int32_t id) const {
   for (int row = 0; row < static_cast<int>(FHits.size()); ++row) {
-    if (EntryAt(row)->Entry.Id == id) return row;
+    if (EntryAt(row)->Id == id) return row;
   }
   return -1;
 }
@@ -89,13 +94,14 @@ QVariant TSearchResultsModel::data(const QModelIndex& index, int role) const {
   if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) return {};
   const TSearchEntry* item = EntryAt(index.row());
   switch (role) {
-    case Qt::DisplayRole: return item->Title;
-    case PathRole: return item->Path;
-    case FolderRole: return item->Entry.IsFolder;
-    case Qt::ToolTipRole: return item->Title + QLatin1Char('\n') + item->Path;
+    case Qt::DisplayRole: return QString::fromStdString(item->Title);
+    case PathRole: return PathAt(index.row());
+    case FolderRole: return item->IsFolder;
+    case Qt::ToolTipRole: return QString::fromStdString(item->Title) + QLatin1Char('\n') + PathAt(index.row());
     case Qt::AccessibleTextRole:
-      return item->Title + (item->Entry.IsFolder ? QStringLiteral(" (папка), ") : QStringLiteral(", ")) +
-             QStringLiteral("в папке ") + item->Path;
+      return QString::fromStdString(item->Title) +
+             (item->IsFolder ? QStringLiteral(" (папка), ") : QStringLiteral(", ")) + QStringLiteral("в папке ") +
+             PathAt(index.row());
     default: return {};
   }
 }

@@ -27,6 +27,7 @@ class TSearchResultsModel : public QAbstractListModel {
   const std::vector<TSearchHit>& Hits() const { return FHits; }
   const QStringList& Words() const { return FWords; }
   const TSearchEntry* EntryAt(int row) const;
+  QString PathAt(int row) const;
   int RowOfId(int32_t id) const;  // -1 when not among the results
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -58,6 +58,8 @@ void TfDirectory::FormCreate() {
   connect(tmrStart, &QTimer::timeout, this, [this] {
     tmrStart->stop();
     PlaceWindow();
+    // The window is up: the search may read the book meanwhile.
+    FBrowser->PreloadSearchIndex();
   });
   tmrCopy = new QTimer(this);
   tmrCopy->setObjectName(QStringLiteral("tmrCopy"));

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "uDirectory.h"
 #include "ufSimpleForm.h"
 
 class QAction;
@@ -21,7 +22,6 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class QWidget;
-class TDirectory;
 class TDirectoryBrowser;
 class TdmDB;
 class TVirtualList;
@@ -160,5 +160,6 @@ class TfDirectory : public TfSimpleForm {
   TSearchResultsView* vstSearch = nullptr;
   QString FSearchQuery;    // the query the results show
   bool FFolderStale = false;  // the book changed while results were shown
+  mutable TDirectory FSearchFocused;  // the focused result as an entry
   std::array<QAction*, kDirectoryActionCount> FActions{};
 };

@@ -325,6 +325,10 @@ void TfDirectory::actEditExecute(int tag) {
     const TDirectory* focused = FocusedDirectory();
     if (!focused) return;
     entry = *focused;  // the listing keeps what the book holds until saved
+    if (IsSearching() && !FBrowser->ReadEntry(entry)) {
+      ShowMessageBox("Запись не прочитана из справочника.", TMsgKind::Error);
+      return;
+    }
   }
   const TDirectory* insertAfter = FocusedDirectory();
   // A refused save reopens the editor with what the user typed.

@@ -45,12 +45,20 @@ bool TfDirectory::IsSearching() const { return vstSearch && vstSearch->isVisible
 
 const TDirectory* TfDirectory::SearchFocusedEntry() const {
   const TSearchEntry* item = vstSearch->Model()->EntryAt(vstSearch->FocusedRow());
-  return item ? &item->Entry : nullptr;
+  if (!item) return nullptr;
+  // What the commands on a result need; editing reads the whole entry.
+  FSearchFocused.Clear();
+  FSearchFocused.Id = item->Id;
+  FSearchFocused.IdParent = item->IdParent;
+  FSearchFocused.IsFolder = item->IsFolder;
+  FSearchFocused.Title = item->Title;
+  return &FSearchFocused;
 }
 
 int TfDirectory::SearchResultCount() const { return vstSearch->Model()->rowCount(); }
 
 void TfDirectory::actSearchExecute() {
+  FBrowser->PreloadSearchIndex();  // read while the user types
   eSearch->setVisible(true);
   eSearch->setFocus(Qt::ShortcutFocusReason);
   eSearch->selectAll();
