@@ -1,5 +1,6 @@
 #include "uStartup.h"
 
+#include <QIcon>
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -11,6 +12,7 @@
 #include <memory>
 
 #include "uDebug.h"
+#include "uDisplayPlatform.h"
 #include "uGlobals.h"
 #include "uMessages.h"
 #include "uQmCSV.h"
@@ -102,7 +104,23 @@ TTerminationWatch::~TTerminationWatch() {
   pthread_sigmask(SIG_UNBLOCK, &endSignals, nullptr);
 }
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+// Outside any namespace: the resource initialiser has external linkage.
+static void EnsureAppResourcesLoaded() {
+  static const bool loaded = [] {
+    Q_INIT_RESOURCE(app);
+    return true;
+  }();
+  (void)loaded;
+}
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  // The desktop matches the windows to the launcher entry by these names:
+  // the X11 window class and the Wayland application id.
+  setApplicationName(QString::fromLatin1(kDesktopId));
+  setDesktopFileName(QString::fromLatin1(kDesktopId));
+  EnsureAppResourcesLoaded();
+  setWindowIcon(QIcon(QStringLiteral(":/app/zorvana-directory.svg")));
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
   try {
@@ -124,6 +142,7 @@ int RunProgram(int& argc, char** argv, const std::string& programFile,
 
   TTerminationWatch termination;  // before any thread starts
   TApplication application(argc, argv);
+  ForgetPreferredPlatform();  // read by now; programs started from here choose their own
   termination.Watch();
   TControlEvents controlEvents;
   // Tests answer message boxes themselves; the program shows real ones.
