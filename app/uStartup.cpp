@@ -21,6 +21,7 @@
 #include "udmRes.h"
 #include "ufDirectory.h"
 #include "ufRVHelp.h"
+#include "ufSimpleForm.h"
 #include "uQmControlFunctions.h"
 
 namespace {
@@ -53,7 +54,9 @@ TMsgResult ShowQtMessageBox(const TMessageRequest& request) {
   QMessageBox::StandardButtons buttons = QMessageBox::Ok;
   if (request.Buttons == TMsgButtons::OkCancel) buttons |= QMessageBox::Cancel;
   QString text = QString::fromStdString(request.Text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  QMessageBox box(icon, Caption(), text, buttons);
+  // Owned by the main window while it is up, so a box never opens behind
+  // that window, which stays on top.
+  QMessageBox box(icon, Caption(), text, buttons, MainWindow());
   return box.exec() == QMessageBox::Ok ? TMsgResult::Ok : TMsgResult::Cancel;
 }
 
@@ -161,7 +164,12 @@ int RunProgram(int& argc, char** argv, const std::string& programFile,
   TScopeExit forgetRes([] { dmRes = nullptr; });
 
   auto window = std::make_unique<TfDirectory>(*dmDB);
-  TScopeExit closeHelp([] { TfRVHelp::DestroyHelp(); });
+  // The dialogs, help and about windows open owned by the main window.
+  SetMainWindow(window.get());
+  TScopeExit closeHelp([] {
+    TfRVHelp::DestroyHelp();
+    SetMainWindow(nullptr);
+  });
   TfDirectory::ShowDirectory();
   window->show();
   if (onRunning) QTimer::singleShot(0, &application, onRunning);

@@ -120,9 +120,9 @@ TThemeColors ThemeColors(const QPalette& palette) {
   colors.Stripe = alternateFits ? alternate : MixColors(colors.Row, palette.color(QPalette::Text), 0.08);
   const std::vector<QColor> backgrounds = {colors.Row, colors.Stripe, palette.color(QPalette::Window),
                                            palette.color(QPalette::Button)};
-  colors.Chain = ReadableOn(kGreen, backgrounds);
-  colors.Filter = ReadableOn(kRed, backgrounds);
-  colors.Link = ReadableOn(kBlue, backgrounds);
+  colors.Chain = ReadableOn(kGreen, backgrounds, kDerivedTextContrast);
+  colors.Filter = ReadableOn(kRed, backgrounds, kDerivedTextContrast);
+  colors.Link = ReadableOn(kBlue, backgrounds, kDerivedTextContrast);
   return colors;
 }
 

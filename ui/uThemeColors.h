@@ -12,6 +12,9 @@
 
 // The least contrast for text, WCAG 2 level AA for normal text.
 inline constexpr double kMinimumTextContrast = 4.5;
+// What derived colours aim at: antialiased thin and italic strokes never
+// reach the full colour on the screen, and must still keep the minimum.
+inline constexpr double kDerivedTextContrast = 5.0;
 
 // WCAG 2 relative luminance, 0 (black) to 1 (white).
 double RelativeLuminance(const QColor& color);
@@ -48,7 +51,8 @@ struct TThemeColors {
 
 // Light palette: the fixed colours; dark palette: rows from the palette's
 // Base and AlternateBase (a visible shade of Base when the two are too
-// alike) and green, red and blue readable on both rows and on the window.
+// alike) and green, red and blue readable on both rows and on the window
+// (kDerivedTextContrast).
 TThemeColors ThemeColors(const QPalette& palette);
 
 // A style sheet that sets only the text colour, for a label.
