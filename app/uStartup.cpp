@@ -1,5 +1,6 @@
 #include "uStartup.h"
 
+#include <QIcon>
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -11,6 +12,7 @@
 #include <memory>
 
 #include "uDebug.h"
+#include "uDisplayPlatform.h"
 #include "uGlobals.h"
 #include "uMessages.h"
 #include "uQmCSV.h"
@@ -19,6 +21,7 @@
 #include "udmRes.h"
 #include "ufDirectory.h"
 #include "ufRVHelp.h"
+#include "ufSimpleForm.h"
 #include "uQmControlFunctions.h"
 
 namespace {
@@ -51,7 +54,9 @@ TMsgResult ShowQtMessageBox(const TMessageRequest& request) {
   QMessageBox::StandardButtons buttons = QMessageBox::Ok;
   if (request.Buttons == TMsgButtons::OkCancel) buttons |= QMessageBox::Cancel;
   QString text = QString::fromStdString(request.Text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  QMessageBox box(icon, Caption(), text, buttons);
+  // Owned by the main window while it is up, so a box never opens behind
+  // that window, which stays on top.
+  QMessageBox box(icon, Caption(), text, buttons, MainWindow());
   return box.exec() == QMessageBox::Ok ? TMsgResult::Ok : TMsgResult::Cancel;
 }
 
@@ -102,7 +107,23 @@ TTerminationWatch::~TTerminationWatch() {
   pthread_sigmask(SIG_UNBLOCK, &endSignals, nullptr);
 }
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+// Outside any namespace: the resource initialiser has external linkage.
+static void EnsureAppResourcesLoaded() {
+  static const bool loaded = [] {
+    Q_INIT_RESOURCE(app);
+    return true;
+  }();
+  (void)loaded;
+}
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  // The desktop matches the windows to the launcher entry by these names:
+  // the X11 window class and the Wayland application id.
+  setApplicationName(QString::fromLatin1(kDesktopId));
+  setDesktopFileName(QString::fromLatin1(kDesktopId));
+  EnsureAppResourcesLoaded();
+  setWindowIcon(QIcon(QStringLiteral(":/app/zorvana-directory.svg")));
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
   try {
@@ -124,6 +145,7 @@ int RunProgram(int& argc, char** argv, const std::string& programFile,
 
   TTerminationWatch termination;  // before any thread starts
   TApplication application(argc, argv);
+  ForgetPreferredPlatform();  // read by now; programs started from here choose their own
   termination.Watch();
   TControlEvents controlEvents;
   // Tests answer message boxes themselves; the program shows real ones.
@@ -142,7 +164,12 @@ int RunProgram(int& argc, char** argv, const std::string& programFile,
   TScopeExit forgetRes([] { dmRes = nullptr; });
 
   auto window = std::make_unique<TfDirectory>(*dmDB);
-  TScopeExit closeHelp([] { TfRVHelp::DestroyHelp(); });
+  // The dialogs, help and about windows open owned by the main window.
+  SetMainWindow(window.get());
+  TScopeExit closeHelp([] {
+    TfRVHelp::DestroyHelp();
+    SetMainWindow(nullptr);
+  });
   window->ShowDirectory();
   window->show();
   if (onRunning) QTimer::singleShot(0, &application, onRunning);

@@ -9,6 +9,10 @@
 // in the standard error box and the loop goes on.
 class TApplication : public QApplication {
  public:
+  // The name of the launcher entry (zorvana-directory.desktop), the X11
+  // window class and the Wayland application id alike.
+  static constexpr const char* kDesktopId = "zorvana-directory";
+
   TApplication(int& argc, char** argv);
   bool notify(QObject* receiver, QEvent* event) override;
 };

@@ -1,11 +1,13 @@
 #include "ufAboutKRT.h"
 
+#include <QEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
 
 #include "uDesktop.h"
 #include "uGlobals.h"
+#include "uThemeColors.h"
 
 const char* const TfAboutKRT::kSiteText = "zorvana.example.org";
 const char* const TfAboutKRT::kSupportEmail = "support@zorvana.example.org";
@@ -56,12 +58,11 @@ void MakeLink(QLabel* label) {
   QFont font = Tahoma(17);
   font.setUnderline(true);
   label->setFont(font);
-  label->setStyleSheet(QStringLiteral("color: blue;"));
 }
 
 }  // namespace
 
-TfAboutKRT::TfAboutKRT(QWidget* parent) : TfSimpleForm(parent) {
+TfAboutKRT::TfAboutKRT(QWidget* parent) : TfSimpleForm(DialogOwner(parent)) {
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setFont(Tahoma(16));
   setFixedSize(605, 279);
@@ -103,7 +104,19 @@ TfAboutKRT::TfAboutKRT(QWidget* parent) : TfSimpleForm(parent) {
   txtAppType->setGeometry(8, 225, 571, 23);
   txtAppType->setAlignment(Qt::AlignCenter);
   txtAppType->setFont(Tahoma(16, true));
+  ApplyLinkColours();
   FormCreate();
+}
+
+void TfAboutKRT::ApplyLinkColours() {
+  // Blue on a light scheme; a blue readable on the window on a dark one.
+  const QString style = TextColorStyleSheet(ThemeColors(palette()).Link);
+  for (QLabel* link : {lblSiteURL, lblContactEmail}) link->setStyleSheet(style);
+}
+
+void TfAboutKRT::changeEvent(QEvent* event) {
+  TfSimpleForm::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange) ApplyLinkColours();
 }
 
 void TfAboutKRT::FormCreate() {

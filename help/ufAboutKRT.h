@@ -10,6 +10,7 @@ class TfAboutKRT : public TfSimpleForm {
   Q_OBJECT
 
  public:
+  // Owned by parent, or by the main window when none is given.
   explicit TfAboutKRT(QWidget* parent = nullptr);
 
   static const char* const kSiteText;      // the site as the window shows it
@@ -31,7 +32,10 @@ class TfAboutKRT : public TfSimpleForm {
 
  protected:
   bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers) override;
+  // A new colour scheme gets link colours readable on it.
+  void changeEvent(QEvent* event) override;
 
  private:
   void FormCreate();
+  void ApplyLinkColours();
 };

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QVBoxLayout>
@@ -19,6 +20,7 @@
 #include "uGlobals.h"
 #include "uMessages.h"
 #include "uRVUtils.h"
+#include "uThemeColors.h"
 
 namespace {
 
@@ -65,7 +67,7 @@ struct TBounds {
 
 }  // namespace
 
-TfRVHelp::TfRVHelp() : TfSimpleForm(nullptr) {
+TfRVHelp::TfRVHelp(QWidget* owner) : TfSimpleForm(DialogOwner(owner)) {
   setWindowTitle(QStringLiteral("Справка"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
@@ -88,6 +90,12 @@ TfRVHelp::TfRVHelp() : TfSimpleForm(nullptr) {
     const QRect area = screen->availableGeometry();
     move(area.center() - QPoint(width() / 2, height() / 2));
   }
+}
+
+TfRVHelp::~TfRVHelp() {
+  // Destroyed with its owner: the kept reference lets go without a second
+  // destruction. (ShowHelp and DestroyHelp clear it before destroying.)
+  if (HelpWindow().get() == this) (void)HelpWindow().release();
 }
 
 TfRVHelp* TfRVHelp::Current() { return HelpWindow().get(); }
@@ -128,24 +136,80 @@ void TfRVHelp::LoadHelpDocument(int code) {
   if (file.open(QIODevice::ReadOnly)) content = file.readAll();
   // Pictures of a document are named relative to the help folder.
   rv->setSearchPaths({QString::fromStdString(helpPath)});
-  rv->setHtml(QString::fromUtf8(content));
+  FPage = QString::fromUtf8(content);
+  rv->setHtml(FPage);
 
-  if (!LoadBackground(ChangeFileExt(path, ".jpg"))) LoadBackground(helpPath + "background.jpg");
+  if (!LoadBackground(ChangeFileExt(path, ".jpg")) && !LoadBackground(helpPath + "background.jpg")) {
+    ApplyBackground();  // the document's own background, in the colour scheme
+  }
   show();
+}
+
+void TfRVHelp::ShowPage() {
+  rv->setHtml(FPage);
+  ApplyBackground();
 }
 
 bool TfRVHelp::LoadBackground(const std::string& path) {
   if (!IsFile(path)) return false;
   const QImage picture(QString::fromStdString(path));
   if (picture.isNull()) return false;
-  // The root frame's background is painted as part of the document, so the
-  // tiles scroll with the text; it also replaces the document's own one.
-  QTextFrame* root = rv->document()->rootFrame();
-  QTextFrameFormat format = root->frameFormat();
-  format.setBackground(QBrush(picture));
-  root->setFrameFormat(format);
+  FBackgroundPicture = picture;
   FBackgroundFile = path;
+  ApplyBackground();
   return true;
+}
+
+void TfRVHelp::ApplyBackground() {
+  // The window's palette: on a change of scheme it is new before the
+  // viewer inside has taken it over.
+  const QPalette& colours = palette();
+  const bool dark = IsDarkPalette(colours);
+  if (!FBackgroundPicture.isNull()) {
+    const QImage tile = dark ? DarkTile(FBackgroundPicture, colours.color(QPalette::Base)) : FBackgroundPicture;
+    FBackgroundRatio = devicePixelRatioF();
+    // The root frame's background is painted as part of the document, so
+    // the tiles scroll with the text; it also replaces the document's own
+    // one.
+    QTextFrame* root = rv->document()->rootFrame();
+    QTextFrameFormat format = root->frameFormat();
+    format.setBackground(QBrush(TileForScale(tile, FBackgroundRatio)));
+    root->setFrameFormat(format);
+  }
+  // A light palette keeps the documents' own colours.
+  if (dark) ApplyTheme();
+}
+
+void TfRVHelp::ApplyTheme() {
+  const QBrush page = rv->document()->rootFrame()->frameFormat().background();
+  std::vector<QColor> behind;
+  if (page.style() == Qt::TexturePattern) {
+    behind = ExtremeColors(page.textureImage());
+  } else if (page.style() == Qt::SolidPattern) {
+    behind = {page.color()};
+  } else {
+    behind = {palette().color(QPalette::Base)};
+  }
+  MakeTextReadable(rv->document(), behind, palette().color(QPalette::Text));
+}
+
+void TfRVHelp::changeEvent(QEvent* event) {
+  TfSimpleForm::changeEvent(event);
+  if (event->type() != QEvent::PaletteChange || FPage.isEmpty()) return;
+  // Shown again from the document as loaded, so colours made for the old
+  // scheme do not stay; the reader keeps the place.
+  const int scrolled = rv->verticalScrollBar()->value();
+  ShowPage();
+  rv->verticalScrollBar()->setValue(scrolled);
+}
+
+bool TfRVHelp::event(QEvent* event) {
+  const bool handled = TfSimpleForm::event(event);
+  if ((event->type() == QEvent::ScreenChangeInternal || event->type() == QEvent::Show) &&
+      !FBackgroundPicture.isNull() && !qFuzzyCompare(FBackgroundRatio, devicePixelRatioF())) {
+    ApplyBackground();
+  }
+  return handled;
 }
 
 bool TfRVHelp::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {

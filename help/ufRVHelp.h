@@ -3,6 +3,7 @@
 // The program keeps at most one; ShowHelp replaces it, carrying the place
 // and size of the old one over to the new one.
 
+#include <QImage>
 #include <QTextBrowser>
 #include <QUrl>
 #include <memory>
@@ -28,7 +29,10 @@ class TfRVHelp : public TfSimpleForm {
   // application object still exists.
   static void DestroyHelp();
 
-  TfRVHelp();
+  // Owned by owner, or by the main window when none is given: it opens
+  // above that window and goes with it.
+  explicit TfRVHelp(QWidget* owner = nullptr);
+  ~TfRVHelp() override;
 
   QTextBrowser* rv;
 
@@ -43,9 +47,21 @@ class TfRVHelp : public TfSimpleForm {
 
  protected:
   bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers) override;
+  // A new colour scheme shows the page again in colours readable on it.
+  void changeEvent(QEvent* event) override;
+  // A screen of another scale gets the background drawn for it.
+  bool event(QEvent* event) override;
 
  private:
   void rvJump(const QUrl& link);
+  // Puts the loaded page into the viewer with the background and, on a dark
+  // palette, a darkened background and text colours readable on it.
+  void ShowPage();
+  void ApplyBackground();
+  void ApplyTheme();
 
   std::string FBackgroundFile;
+  QString FPage;             // the document as loaded
+  QImage FBackgroundPicture; // as read from its file
+  qreal FBackgroundRatio = 0;
 };

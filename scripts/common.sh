@@ -6,12 +6,13 @@ BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 
 PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev qt6-svg-dev libgl-dev
   libfbclient2 firebird-dev firebird3.0-server-core firebird3.0-utils
   libgtest-dev
   libboost-stacktrace-dev
   tango-icon-theme
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth x11-utils fonts-dejavu-core
+  desktop-file-utils
 )
 
 as_root() {

@@ -1,6 +1,7 @@
-# The two icon lists of the program (24 and 32 pixels), 49 images each, in
-# index order, taken from the Tango icon theme (public domain; Debian
-# package tango-icon-theme) and compiled into the program.
+# The program's 49 icons, in index order, taken from the Tango icon theme
+# (public domain; Debian package tango-icon-theme) as the scalable pictures
+# of its scalable/ folder and compiled into the program; they are drawn at
+# whatever size and screen scale a bar asks for.
 set(ZORVANA_ICON_THEME_DIR /usr/share/icons/Tango)
 set(ZORVANA_ICONS
   actions/document-new            # 0  new entry
@@ -55,16 +56,14 @@ set(ZORVANA_ICONS
 )
 
 set(_qrc "<RCC>\n  <qresource prefix=\"/icons\">\n")
-foreach(size 24 32)
-  set(index 0)
-  foreach(name ${ZORVANA_ICONS})
-    set(file ${ZORVANA_ICON_THEME_DIR}/${size}x${size}/${name}.png)
-    if(NOT EXISTS ${file})
-      message(FATAL_ERROR "Icon ${file} is missing: install the Debian package tango-icon-theme")
-    endif()
-    string(APPEND _qrc "    <file alias=\"${size}/${index}.png\">${file}</file>\n")
-    math(EXPR index "${index} + 1")
-  endforeach()
+set(index 0)
+foreach(name ${ZORVANA_ICONS})
+  set(file ${ZORVANA_ICON_THEME_DIR}/scalable/${name}.svg)
+  if(NOT EXISTS ${file})
+    message(FATAL_ERROR "Icon ${file} is missing: install the Debian package tango-icon-theme")
+  endif()
+  string(APPEND _qrc "    <file alias=\"${index}.svg\">${file}</file>\n")
+  math(EXPR index "${index} + 1")
 endforeach()
 string(APPEND _qrc "  </qresource>\n</RCC>\n")
 file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/icons.qrc.in "${_qrc}")

@@ -35,7 +35,7 @@ std::string FieldToDescription(const QPlainTextEdit* field) {
 
 }  // namespace
 
-TfDirectoryParams::TfDirectoryParams(QWidget* parent) : TfSimpleDialog(parent) {
+TfDirectoryParams::TfDirectoryParams(QWidget* parent) : TfSimpleDialog(DialogOwner(parent)) {
   QFont dialogFont = font();
   dialogFont.setPointSize(Globals().FontSize);
   setFont(dialogFont);

@@ -15,6 +15,7 @@ class TfDirectoryParams : public TfSimpleDialog {
   Q_OBJECT
 
  public:
+  // Owned by parent, or by the main window when none is given.
   explicit TfDirectoryParams(QWidget* parent = nullptr);
 
   QLineEdit* eTitle;
