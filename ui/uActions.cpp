@@ -24,7 +24,11 @@ QAction* CreateAction(QObject* parent, const TActionInfo& info) {
   }
   QList<QKeySequence> shortcuts;
   for (QKeyCombination combination : {info.Shortcut1, info.Shortcut2}) {
-    if (combination.key() != Qt::Key_unknown) shortcuts << QKeySequence(combination);
+    if (combination.key() == Qt::Key_unknown) continue;
+    shortcuts << QKeySequence(combination);
+    // The keypad's Enter does what Enter does.
+    if (combination.key() == Qt::Key_Return)
+      shortcuts << QKeySequence(QKeyCombination(combination.keyboardModifiers() | Qt::KeypadModifier, Qt::Key_Enter));
   }
   action->setShortcuts(shortcuts);
   action->setShortcutContext(Qt::WindowShortcut);

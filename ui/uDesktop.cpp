@@ -1,5 +1,7 @@
 #include "uDesktop.h"
 
+#include <QFileDialog>
+
 #include <QDesktopServices>
 #include <csignal>
 #include <pthread.h>
@@ -39,5 +41,23 @@ bool OpenAddress(const QString& address) {
 TUrlOpener SetUrlOpener(TUrlOpener opener) {
   TUrlOpener previous = std::move(Opener());
   Opener() = std::move(opener);
+  return previous;
+}
+
+namespace {
+TFileChooser gFileChooser;
+const char* const kExchangeFileFilter = "Тексты обмена (*.txt);;Все файлы (*)";
+}  // namespace
+
+QString ChooseExchangeFile(QWidget* parent, TFileChoice choice, const QString& caption) {
+  if (gFileChooser) return gFileChooser(choice, caption);
+  const QString filter = QString::fromUtf8(kExchangeFileFilter);
+  return choice == TFileChoice::Save ? QFileDialog::getSaveFileName(parent, caption, QString(), filter)
+                                     : QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+}
+
+TFileChooser SetFileChooser(TFileChooser chooser) {
+  TFileChooser previous = std::move(gFileChooser);
+  gFileChooser = std::move(chooser);
   return previous;
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QInputMethodEvent>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -122,6 +123,7 @@ TVirtualList::TVirtualList(QWidget* parent) : QTreeView(parent), FModel(new TVir
   setMouseTracking(true);
   viewport()->setAttribute(Qt::WA_Hover);
   setUniformRowHeights(true);  // no rows yet
+  setAttribute(Qt::WA_InputMethodEnabled, true);
 }
 
 QModelIndex TVirtualList::IndexOf(int row) const { return IsValidRow(row) ? FModel->index(row) : QModelIndex(); }
@@ -418,6 +420,16 @@ void TVirtualList::keyPressEvent(QKeyEvent* event) {
 }
 
 void TVirtualList::keyboardSearch(const QString& /*search*/) {}
+
+void TVirtualList::inputMethodEvent(QInputMethodEvent* event) {
+  // Text an input method or a compose sequence commits is typed text too.
+  if (OnKeyPress) {
+    for (QChar character : event->commitString()) OnKeyPress(character);
+    event->accept();
+    return;
+  }
+  QTreeView::inputMethodEvent(event);
+}
 
 bool TVirtualList::viewportEvent(QEvent* event) {
   switch (event->type()) {

@@ -129,6 +129,7 @@ class TVirtualList : public QTreeView {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void inputMethodEvent(QInputMethodEvent* event) override;
   void keyboardSearch(const QString& search) override;  // none of its own
   bool viewportEvent(QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;

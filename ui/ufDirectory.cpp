@@ -6,20 +6,47 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QMenu>
 #include <QScreen>
+#include <QShortcut>
+#include <QToolButton>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 #include "uActions.h"
 #include "uDirectoryBrowser.h"
+#include "uElidedLabel.h"
+#include "uThemeColors.h"
 #include "uSearchResults.h"
 #include "uGlobals.h"
 #include "uQmControlFunctions.h"
 #include "uVTVUtils.h"
 #include "udmDB.h"
 
+namespace {
+
+// Screen readers see the main window as an application window ("frame"),
+// not as the dialog its base class would make it.
+QAccessibleInterface* MainWindowAccessible(const QString& key, QObject* object) {
+  if (key == QLatin1String("TfDirectory") && object && object->isWidgetType())
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+  return nullptr;
+}
+
+}  // namespace
+
 TfDirectory::TfDirectory(TdmDB& dm) : FBrowser(new TDirectoryBrowser(dm, this)) {
+  static const bool accessibleInstalled = [] {
+    QAccessible::installFactory(MainWindowAccessible);
+    return true;
+  }();
+  (void)accessibleInstalled;
+  // An application window: minimise, maximise and a taskbar entry.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                 Qt::WindowCloseButtonHint);
   FBrowser->setObjectName(QStringLiteral("browser"));
   setObjectName(QStringLiteral("fDirectory"));
   setWindowTitle(QStringLiteral("Справочник"));
@@ -39,11 +66,13 @@ void TfDirectory::FormCreate() {
   FFilter.clear();
   vst = new TVirtualList(this);
   vst->setObjectName(QStringLiteral("vst"));
+  vst->setAccessibleName(QStringLiteral("Записи папки"));
   TVTV::InitTree(vst);
   CreateActions();
   CreateLayout();
   ConnectList();
   ConnectBrowser();
+  ApplyThemeColors();
 
   Action(TDirectoryAction::WordWrap)->setChecked(Globals().DirectoryWordWrap);
   actWordWrapExecute();
@@ -88,10 +117,11 @@ QWidget* TfDirectory::CreateChainBar() {
   bar->setObjectName(QStringLiteral("tbDirChain"));
   auto* layout = new QHBoxLayout(bar);
   layout->setContentsMargins(4, 0, 4, 0);
-  lblDirChain = new QLabel(bar);
+  // A long chain is shortened at its start: the end is where the user is.
+  lblDirChain = new TElidedLabel(Qt::ElideLeft, bar);
   lblDirChain->setObjectName(QStringLiteral("lblDirChain"));
+  lblDirChain->setAccessibleName(QStringLiteral("Путь к папке"));
   lblDirChain->setMinimumHeight(23);
-  lblDirChain->setStyleSheet(QStringLiteral("color: green;"));
   layout->addWidget(lblDirChain);
   bar->setVisible(false);
   return bar;
@@ -107,6 +137,12 @@ void TfDirectory::ConnectList() {
   vst->OnMeasureItem = [this](int row) { return vstMeasureItem(row); };
   vst->OnInitNode = [this](int row) { vstInitNode(row); };
   vst->OnKeyPress = [this](QChar c) { RunGuarded([this, c] { vstKeyPress(c); }); };
+  vst->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(vst, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { RunGuarded([this, at] { ShowListMenu(vst->viewport()->mapToGlobal(at)); }); });
+  vst->installEventFilter(this);
+  auto* bars = new QShortcut(QKeySequence(Qt::Key_F10), this);
+  connect(bars, &QShortcut::activated, this, [this] { FocusBars(); });
   connect(vst, &TVirtualList::NodeDoubleClicked, this,
           [this](int row) { RunGuarded([this, row] { vstColumnDblClick(row); }); });
   connect(vst->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { ActionListUpdate(); });
@@ -161,6 +197,101 @@ void TfDirectory::closeEvent(QCloseEvent* event) {
 }
 
 void TfDirectory::reject() { close(); }
+
+void TfDirectory::changeEvent(QEvent* event) {
+  TfSimpleForm::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange) ApplyThemeColors();
+}
+
+// The chain, the filter label, the site link and the list's stripes in
+// colours readable on the desktop's palette.
+void TfDirectory::ApplyThemeColors() {
+  if (!lblDirChain || !lblFilter || !btnSite) return;
+  const TThemeColors colors = ThemeColors(palette());
+  lblDirChain->setStyleSheet(TextColorStyleSheet(colors.Chain));
+  lblFilter->setStyleSheet(TextColorStyleSheet(colors.Filter));
+  btnSite->setStyleSheet(QStringLiteral("QToolButton { %1 text-decoration: underline; }")
+                             .arg(TextColorStyleSheet(colors.Link)));
+  vst->viewport()->update();
+}
+
+// --- keyboard paths to every command -----------------------------------------------
+
+// The list's commands at a point of the screen, each with its keys.
+void TfDirectory::ShowListMenu(const QPoint& at) {
+  ActionListUpdate();
+  QMenu menu(this);
+  const std::vector<std::vector<TDirectoryAction>> groups = {
+      {TDirectoryAction::CopyToClipboard, TDirectoryAction::EnterToChilds, TDirectoryAction::EscapeToParent},
+      {TDirectoryAction::New, TDirectoryAction::NewFolder, TDirectoryAction::Edit},
+      {TDirectoryAction::MoveUp, TDirectoryAction::MoveDown},
+      {TDirectoryAction::ExportClipboard, TDirectoryAction::ImportClipboard, TDirectoryAction::ExportFile,
+       TDirectoryAction::ImportFile},
+      {TDirectoryAction::Search}};
+  for (const auto& group : groups) {
+    if (!menu.isEmpty()) menu.addSeparator();
+    for (TDirectoryAction id : group) menu.addAction(Action(id));
+  }
+  menu.exec(at);
+}
+
+// The buttons of both bars in the order the arrows walk them.
+std::vector<QWidget*> TfDirectory::BarButtons() const {
+  std::vector<QWidget*> buttons;
+  for (QToolBar* bar : {tb, sb1}) {
+    for (QAction* action : bar->actions()) {
+      QWidget* widget = bar->widgetForAction(action);
+      if (qobject_cast<QToolButton*>(widget) && widget->isVisible() && widget->isEnabled()) buttons.push_back(widget);
+    }
+  }
+  return buttons;
+}
+
+// F10: the keyboard goes to the first button of the toolbar; the arrows walk
+// both bars, Enter, Space or Down runs a button or opens its menu, Escape
+// goes back to the list.
+void TfDirectory::FocusBars() {
+  const std::vector<QWidget*> buttons = BarButtons();
+  if (buttons.empty()) return;
+  for (QWidget* button : buttons) {
+    button->setFocusPolicy(Qt::TabFocus);
+    button->removeEventFilter(this);
+    button->installEventFilter(this);
+  }
+  buttons.front()->setFocus(Qt::ShortcutFocusReason);
+}
+
+bool TfDirectory::BarButtonKey(QWidget* widget, QKeyEvent* event) {
+  auto* button = qobject_cast<QToolButton*>(widget);
+  if (!button) return false;
+  const std::vector<QWidget*> buttons = BarButtons();
+  const auto at = std::find(buttons.begin(), buttons.end(), widget);
+  if (at == buttons.end()) return false;
+  const std::ptrdiff_t index = at - buttons.begin();
+  const auto count = static_cast<std::ptrdiff_t>(buttons.size());
+  switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right: {
+      const auto next = (index + (event->key() == Qt::Key_Right ? 1 : count - 1)) % count;
+      buttons[static_cast<size_t>(next)]->setFocus(Qt::TabFocusReason);
+      return true;
+    }
+    case Qt::Key_Down:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+      if (button->menu() && (event->key() == Qt::Key_Down || button->popupMode() == QToolButton::InstantPopup))
+        button->showMenu();
+      else if (event->key() != Qt::Key_Down)
+        button->click();
+      return true;
+    case Qt::Key_Escape:
+      vst->setFocus(Qt::OtherFocusReason);
+      return true;
+    default:
+      return false;
+  }
+}
 
 void TfDirectory::keyPressEvent(QKeyEvent* event) {
   // Escape belongs to the filter and the search; the window never closes on it.

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "uDirectory.h"
 #include "ufSimpleForm.h"
@@ -17,6 +18,7 @@ class QFont;
 class QLabel;
 class QLineEdit;
 class QPainter;
+class QPoint;
 class QRect;
 class QTimer;
 class QToolBar;
@@ -47,8 +49,10 @@ enum class TDirectoryAction {
   License,
   About,
   Search,
+  ExportFile,
+  ImportFile,
 };
-inline constexpr int kDirectoryActionCount = static_cast<int>(TDirectoryAction::Search) + 1;
+inline constexpr int kDirectoryActionCount = static_cast<int>(TDirectoryAction::ImportFile) + 1;
 
 class TfDirectory : public TfSimpleForm {
   Q_OBJECT
@@ -69,6 +73,7 @@ class TfDirectory : public TfSimpleForm {
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void reject() override;
+  void changeEvent(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -82,6 +87,11 @@ class TfDirectory : public TfSimpleForm {
   void ConnectList();
   void ConnectBrowser();
   void ApplyFontSize();
+  void ApplyThemeColors();
+  void ShowListMenu(const QPoint& at);
+  void FocusBars();
+  bool BarButtonKey(QWidget* button, QKeyEvent* event);
+  std::vector<QWidget*> BarButtons() const;
   QAction* Action(TDirectoryAction id) const;
   void ExecuteAction(TDirectoryAction id, int tag);
   void RunAction(TDirectoryAction id);
@@ -120,6 +130,10 @@ class TfDirectory : public TfSimpleForm {
   void DoMoveDirectory(int tag);
   void actExportClipboardExecute();
   void actImportClipboardExecute();
+  void actExportFileExecute();
+  void actImportFileExecute();
+  std::string ExportFocusedSection(std::string* title);
+  void ImportText(const std::string& text);
   void actUserGuideExecute();
   void actLicenseExecute();
   void actAboutExecute();

@@ -15,6 +15,8 @@
 
 #include "uActions.h"
 #include "uDirectoryBrowser.h"
+#include "uElidedLabel.h"
+#include "uExchangeFile.h"
 #include "uDesktop.h"
 #include "uGlobals.h"
 #include "uKeyboardLayout.h"
@@ -73,6 +75,10 @@ constexpr std::array<TDirectoryActionRow, kDirectoryActionCount> kActions = {{
     {TDirectoryAction::About, {"actAbout", "О программе", nullptr, kNone, kNone, 11, 0, false}},
     {TDirectoryAction::Search,
      {"actSearch", "Поиск", "Поиск по всему справочнику", CTRL | Qt::Key_F, Qt::Key_F3, 10, 0, false}},
+    {TDirectoryAction::ExportFile,
+     {"actExportFile", "Экспорт в файл…", "Экспорт записей в файл", kNone, kNone, 5, 0, false}},
+    {TDirectoryAction::ImportFile,
+     {"actImportFile", "Импорт из файла…", "Импорт записей из файла", kNone, kNone, 6, 0, false}},
 }};
 
 // Every action id has its row, in the order of the ids.
@@ -164,6 +170,8 @@ void TfDirectory::ExecuteAction(TDirectoryAction id, int tag) {
     case TDirectoryAction::License: return actLicenseExecute();
     case TDirectoryAction::About: return actAboutExecute();
     case TDirectoryAction::Search: return actSearchExecute();
+    case TDirectoryAction::ExportFile: return actExportFileExecute();
+    case TDirectoryAction::ImportFile: return actImportFileExecute();
   }
 }
 
@@ -176,6 +184,7 @@ void TfDirectory::RunAction(TDirectoryAction id) {
 QToolBar* TfDirectory::CreateMainToolBar() {
   auto* bar = new QToolBar(this);
   bar->setObjectName(QStringLiteral("tb"));
+  bar->setAccessibleName(QStringLiteral("Панель команд"));
   bar->setMovable(false);
   bar->setIconSize(QSize(32, 32));
 
@@ -217,7 +226,6 @@ QToolBar* TfDirectory::CreateMainToolBar() {
   btnSite->setToolButtonStyle(Qt::ToolButtonTextOnly);
   btnSite->setAutoRaise(true);
   btnSite->setCursor(Qt::PointingHandCursor);
-  btnSite->setStyleSheet(QStringLiteral("QToolButton { color: blue; text-decoration: underline; }"));
   connect(btnSite, &QToolButton::clicked, this, [this] { RunGuarded([this] { btnSiteClick(); }); });
   bar->addWidget(btnSite);
 
@@ -230,6 +238,7 @@ QToolBar* TfDirectory::CreateMainToolBar() {
 QToolBar* TfDirectory::CreateStatusBar() {
   auto* bar = new QToolBar(this);
   bar->setObjectName(QStringLiteral("sb1"));
+  bar->setAccessibleName(QStringLiteral("Строка состояния"));
   bar->setMovable(false);
   bar->setIconSize(QSize(24, 24));
   // Icons only, so that the count and the filter always have room; every
@@ -238,6 +247,7 @@ QToolBar* TfDirectory::CreateStatusBar() {
 
   lblCount = new QLabel(bar);
   lblCount->setObjectName(QStringLiteral("lblCount"));
+  lblCount->setAccessibleName(QStringLiteral("Количество записей"));
   lblCount->setToolTip(QStringLiteral("Количество записей в текущей папке"));
   lblCount->setContentsMargins(4, 0, 4, 0);
   bar->addWidget(lblCount);
@@ -246,16 +256,21 @@ QToolBar* TfDirectory::CreateStatusBar() {
   bar->addAction(Action(TDirectoryAction::MoveDown));
   bar->addSeparator();
   QToolButton* exchange = AddMenuButton(bar, QStringLiteral("Экспорт/импорт записей"), 46,
-                                        {Action(TDirectoryAction::ExportClipboard), Action(TDirectoryAction::ImportClipboard)});
+                                        {Action(TDirectoryAction::ExportClipboard), Action(TDirectoryAction::ImportClipboard),
+                                         nullptr, Action(TDirectoryAction::ExportFile),
+                                         Action(TDirectoryAction::ImportFile)});
   exchange->setObjectName(QStringLiteral("btnExchange"));
   bar->addSeparator();
   bar->addAction(Action(TDirectoryAction::WordWrap));
   bar->addAction(Action(TDirectoryAction::ShowButtonCaptions));
   bar->addSeparator();
 
-  lblFilter = new QLabel(bar);
+  // Any filter and any copied title fit: the label takes the room left and
+  // shortens its text, never pushing itself off the bar.
+  lblFilter = new TElidedLabel(Qt::ElideRight, bar);
   lblFilter->setObjectName(QStringLiteral("lblFilter"));
-  lblFilter->setStyleSheet(QStringLiteral("color: red;"));
+  lblFilter->setAccessibleName(QStringLiteral("Фильтр"));
+  lblFilter->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
   lblFilter->setContentsMargins(4, 0, 4, 0);
   lblFilter->setToolTip(QStringLiteral(
       "С помощью фильтра можно отобразить в списке только необходимые записи.\n"
@@ -280,7 +295,8 @@ void TfDirectory::ActionListUpdate() {
   // Commands on the folder shown wait until the search is closed.
   for (TDirectoryAction id : {TDirectoryAction::New, TDirectoryAction::NewFolder, TDirectoryAction::MoveUp,
                               TDirectoryAction::MoveDown, TDirectoryAction::ExportClipboard,
-                              TDirectoryAction::ImportClipboard})
+                              TDirectoryAction::ImportClipboard, TDirectoryAction::ExportFile,
+                              TDirectoryAction::ImportFile})
     Action(id)->setEnabled(!searching);
 }
 
@@ -368,25 +384,52 @@ void TfDirectory::ReportAndReload(const std::string& message, int32_t focusId) {
 
 // --- export and import -------------------------------------------------------------------------------
 
-void TfDirectory::actExportClipboardExecute() {
+// The focused section as exchange text; empty, after telling the user why,
+// when it cannot be written whole. title: the focused entry's title.
+std::string TfDirectory::ExportFocusedSection(std::string* title) {
   const TDirectory* focused = FocusedDirectory();
-  if (!focused) return;
-  const std::string title = focused->Title;
+  if (!focused) return {};
+  *title = focused->Title;
   TExportedSection section;
   {
-    TKeyboardLayoutSwitch layout(kRussianLayout);
     TWaitCursor wait;
     section = FBrowser->ExportSection(*focused);
-    if (section.Result) QGuiApplication::clipboard()->setText(QString::fromStdString(section.Text));
   }
   if (!section.Result) {
-    ShowMessageBox("Раздел \"" + title + "\" не экспортирован: " + section.Result.Reason +
-                       "\r\nБуфер обмена не изменен.",
+    ShowMessageBox("Раздел \"" + *title + "\" не экспортирован: " + section.Result.Reason +
+                       "\r\nБуфер обмена и файлы не изменены.",
                    TMsgKind::Error);
-    return;
+    return {};
   }
+  return section.Text;
+}
+
+void TfDirectory::actExportClipboardExecute() {
+  TKeyboardLayoutSwitch layout(kRussianLayout);
+  std::string title;
+  const std::string text = ExportFocusedSection(&title);
+  if (text.empty()) return;
+  QGuiApplication::clipboard()->setText(QString::fromStdString(text));
   ShowMessageBox("Раздел \"" + title +
                      "\" экспортирован.\r\nТеперь Вы можете импортировать этот раздел в справочник\r\n"
+                     "\"ЗОРВАНА-ТЕК: Планировщик курсов\".",
+                 TMsgKind::Information);
+}
+
+void TfDirectory::actExportFileExecute() {
+  if (!FocusedDirectory()) return;
+  const QString path = ChooseExchangeFile(this, TFileChoice::Save, QStringLiteral("Экспорт в файл"));
+  if (path.isEmpty()) return;
+  std::string title;
+  const std::string text = ExportFocusedSection(&title);
+  if (text.empty()) return;
+  const TExchangeFileResult written = WriteExchangeFile(path.toStdString(), text);
+  if (!written.Ok) {
+    ShowMessageBox("Раздел \"" + title + "\" не экспортирован: " + written.Error, TMsgKind::Error);
+    return;
+  }
+  ShowMessageBox("Раздел \"" + title + "\" экспортирован в файл\r\n" + path.toStdString() +
+                     "\r\nТеперь Вы можете импортировать этот раздел в справочник\r\n"
                      "\"ЗОРВАНА-ТЕК: Планировщик курсов\".",
                  TMsgKind::Information);
 }
@@ -397,7 +440,24 @@ void TfDirectory::actImportClipboardExecute() {
     ShowMessageBox(kNoImportDataMessage, TMsgKind::Information);
     return;
   }
-  const std::string text = data->text().toStdString();
+  ImportText(data->text().toStdString());
+}
+
+void TfDirectory::actImportFileExecute() {
+  const QString path = ChooseExchangeFile(this, TFileChoice::Open, QStringLiteral("Импорт из файла"));
+  if (path.isEmpty()) return;
+  const TExchangeFileResult read = ReadExchangeFile(path.toStdString());
+  if (!read.Ok) {
+    ShowMessageBox("Импорт не выполнен: " + read.Error, TMsgKind::Error);
+    return;
+  }
+  ImportText(read.Text);
+}
+
+// The import of an exchange text into the folder shown, wherever it came
+// from: the confirmation, the import with its progress, the reload and the
+// completion message.
+void TfDirectory::ImportText(const std::string& text) {
   if (ShowMessageBox(kImportConfirmation, TMsgKind::Information, TMsgButtons::OkCancel) != TMsgResult::Ok) return;
 
   const std::vector<TTextLine> lines = SplitTextLines(text);

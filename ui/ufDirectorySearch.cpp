@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QToolBar>
 
 #include "uActions.h"
 #include "uDirectoryBrowser.h"
@@ -32,6 +33,10 @@ void TfDirectory::CreateSearch() {
   vstSearch->setAccessibleName(QStringLiteral("Результаты поиска"));
   vstSearch->setVisible(false);
   vstSearch->installEventFilter(this);
+  vstSearch->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(vstSearch, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    RunGuarded([this, at] { ShowListMenu(vstSearch->viewport()->mapToGlobal(at)); });
+  });
   connect(vstSearch->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { ActionListUpdate(); });
   connect(vstSearch, &TSearchResultsView::RowDoubleClicked, this,
           [this] { RunGuarded([this] { ResultDoubleClicked(); }); });
@@ -165,6 +170,21 @@ bool TfDirectory::SearchFieldKey(QKeyEvent* event) {
 }
 
 bool TfDirectory::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    // Shift+F10 opens the list's commands where the Menu key does.
+    if ((watched == vst || watched == vstSearch) && key->key() == Qt::Key_F10 &&
+        key->modifiers() == Qt::ShiftModifier) {
+      auto* view = static_cast<QAbstractItemView*>(watched);
+      const QRect row = view->visualRect(view->currentIndex());
+      const QPoint at = row.isValid() ? row.bottomLeft() : QPoint(0, 0);
+      RunGuarded([this, view, at] { ShowListMenu(view->viewport()->mapToGlobal(at)); });
+      return true;
+    }
+    if (watched->isWidgetType() && watched->parent() && (watched->parent() == tb || watched->parent() == sb1) &&
+        BarButtonKey(static_cast<QWidget*>(watched), key))
+      return true;
+  }
   if (watched == eSearch && event->type() == QEvent::ShortcutOverride) {
     // The field would take Ctrl+C for its own text even with none selected.
     auto* key = static_cast<QKeyEvent*>(event);

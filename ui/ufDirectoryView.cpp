@@ -5,17 +5,17 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
+#include <QScreen>
 #include <QToolBar>
 #include <QToolButton>
 
 #include "uGlobals.h"
+#include "uThemeColors.h"
 #include "uSpTBXUtils.h"
 #include "uVTVUtils.h"
 #include "ufDirectory.h"
 
 namespace {
-
-const QColor kCream(255, 251, 240);
 
 // The characters the filter takes: printable ASCII and the basic Cyrillic
 // letters А..я (Ё and ё are not among them).
@@ -107,7 +107,8 @@ void TfDirectory::vstPaintText(int row, QFont& font) const {
 }
 
 void TfDirectory::vstBeforeCellPaint(QPainter* painter, int row, const QRect& cellRect) const {
-  painter->fillRect(cellRect, vst->AbsoluteIndex(row) % 2 == 1 ? kCream : QColor(Qt::white));
+  const TThemeColors colors = ThemeColors(palette());
+  painter->fillRect(cellRect, vst->AbsoluteIndex(row) % 2 == 1 ? colors.Stripe : colors.Row);
   painter->setPen(palette().color(QPalette::Button));
   painter->drawLine(cellRect.topLeft(), cellRect.topRight());
 }
@@ -150,6 +151,9 @@ void TfDirectory::ApplyFontSize() {
   // The chain bar is no toolbar, yet its label is a bar item as well.
   for (QWidget* item : FChainBar->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
     SetItemFontSize(item, ItemFontScale(size));
-  // Every toolbar item stays in view at the chosen font size.
-  resize(std::max(width(), tb->sizeHint().width()), height());
+  // Every toolbar item stays in view at the chosen font size, but the window
+  // never grows past the screen.
+  int wanted = std::max(width(), tb->sizeHint().width());
+  if (const QScreen* shown = screen()) wanted = std::min(wanted, shown->availableGeometry().width());
+  resize(wanted, height());
 }

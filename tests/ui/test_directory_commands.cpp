@@ -1156,7 +1156,7 @@ TEST_F(DirectoryWindowTest, ExportThatCannotReadEveryLevelSaysSoAndLeavesTheClip
     ASSERT_EQ(Messages.Shown.size(), 1u);
     EXPECT_EQ(Messages.Shown[0].Kind, TMsgKind::Error);
     EXPECT_EQ(Messages.Shown[0].Text.rfind("Раздел \"Папка\" не экспортирован", 0), 0u) << Messages.Shown[0].Text;
-    EXPECT_NE(Messages.Shown[0].Text.find("Буфер обмена не изменен"), std::string::npos);
+    EXPECT_NE(Messages.Shown[0].Text.find("Буфер обмена и файлы не изменены"), std::string::npos);
     Window.reset();
     Sql("ALTER TABLE directory DROP broken");
   }
