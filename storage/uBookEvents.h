@@ -7,9 +7,16 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 class TFbDatabase;
 class TFbTransaction;
+namespace Firebird {
+class IAttachment;
+class IEvents;
+class IEventCallback;
+}  // namespace Firebird
 
 extern const char* const kDirectoryChangedEvent;  // "directory_changed"
 
@@ -17,9 +24,10 @@ extern const char* const kDirectoryChangedEvent;  // "directory_changed"
 // commits, dropped when it rolls back. Raises EDatabaseError.
 void PostDirectoryChanged(TFbTransaction& transaction);
 
-// Listens for one event on an open attachment. onEvent runs on a thread of
-// the client library, once per delivery (several posts committed close
-// together may arrive as one); the listener queues itself again after each
+// Listens for one event on an open attachment. onEvent runs on the
+// listener's own thread, once per delivery (several posts committed close
+// together may arrive as one; the server also answers the first wait at
+// once, so a new listener tells of a change once at its start); the listener queues itself again after each
 // delivery. Destroying it cancels the wait; the attachment must stay open
 // until then.
 class TBookEventListener {
@@ -29,8 +37,18 @@ class TBookEventListener {
   TBookEventListener(const TBookEventListener&) = delete;
   TBookEventListener& operator=(const TBookEventListener&) = delete;
 
-  class TCallback;
+  struct TShared;
 
  private:
-  TCallback* FCallback;  // reference-counted: the library may hold it longer
+  void Queue();
+  void Deliver();
+
+  Firebird::IAttachment* FAttachment;
+  std::function<void()> FOnEvent;
+  std::shared_ptr<TShared> FShared;
+  std::vector<unsigned char> FRequest;
+  unsigned FLength = 0;
+  Firebird::IEventCallback* FCallback = nullptr;  // reference-counted: the library may hold it longer
+  Firebird::IEvents* FEvents = nullptr;           // the wait queued now; touched by FThread only while it runs
+  std::thread FThread;
 };

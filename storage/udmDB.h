@@ -53,6 +53,7 @@ class TdmDB {
 
  private:
   std::function<void()> FOnChanged;
+  bool FRestartRead = false;  // the shared read transaction ran when the connection was lost
   // Declared last: cancelled before the connection closes.
   std::unique_ptr<TBookEventListener> FListener;
 };

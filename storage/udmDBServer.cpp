@@ -35,14 +35,15 @@ TDbFailure TdmDB::OpenServerBook(const TBookLocation& book, const std::string& u
 }
 
 TDbFailure TdmDB::Reconnect(std::string* detail) {
-  const bool readWasRunning = trDirectoryRead.InTransaction();
+  FRestartRead = FRestartRead || trDirectoryRead.InTransaction();
   FListener.reset();
   DropTransaction(trDirectoryRead);
   DropTransaction(trDirectoryWrite);
   DB.Close();
   try {
     DB.Open();
-    if (readWasRunning) trDirectoryRead.StartTransaction();
+    if (FRestartRead) trDirectoryRead.StartTransaction();
+    FRestartRead = false;
     if (FOnChanged) FListener = std::make_unique<TBookEventListener>(DB, kDirectoryChangedEvent, FOnChanged);
   } catch (const EDatabaseError& error) {
     if (detail) *detail = error.what();
