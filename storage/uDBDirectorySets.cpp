@@ -13,8 +13,10 @@ namespace {
 const char* const kChildCount =
     "(SELECT COUNT(c.idd) FROM directory c WHERE c.id_parent = d.idd) AS zorvana_childs";
 
+// Equal positions: the engine's sort of the per-entry statements hands
+// them out by id, so the set statements name that order outright.
 const std::string kFolderEntriesSQL = std::string("SELECT d.*, ") + kChildCount +
-    " FROM directory d WHERE d.id_parent = :id_parent ORDER BY d.kind desc, d.order_position";
+    " FROM directory d WHERE d.id_parent = :id_parent ORDER BY d.kind desc, d.order_position, d.idd";
 
 // Parent links followed upwards as the chain command does: COALESCE on
 // both sides, so a NULL parent leads to id 0.
@@ -36,8 +38,7 @@ const std::string kSectionRowsSQL =
     " UNION ALL"
     " SELECT d.idd, s.lvl + 1 FROM section s JOIN directory d ON COALESCE(d.id_parent, 0) = s.idd"
     " WHERE s.lvl < " + std::to_string(kLevelsPerStatement) + " AND d.idd <> :top"
-    ") SELECT d.*, s.lvl AS zorvana_level"
-    " FROM section s JOIN directory d ON d.idd = s.idd ORDER BY d.rdb$db_key";
+    ") SELECT d.*, s.lvl AS zorvana_level FROM section s JOIN directory d ON d.idd = s.idd";
 
 void StartIfNeeded(TFbTransaction& transaction) {
   if (!transaction.InTransaction()) transaction.StartTransaction();
@@ -74,8 +75,6 @@ bool ListHolds(const TDirectoryList& list, int32_t id) {
   return std::any_of(list.begin(), list.end(), [id](const auto& entry) { return entry->Id == id; });
 }
 
-// Rows come in the table's order, which a stable sort by position keeps
-// for equal positions, as the per-entry statement returns them.
 struct TSectionRow {
   std::unique_ptr<TDirectory> Entry;
 };
@@ -155,8 +154,8 @@ void ExportSectionRows(const TDirectory& entry, int level, std::vector<std::stri
     }
   });
   for (auto& [parent, rows] : children) {
-    std::stable_sort(rows.begin(), rows.end(), [](const TSectionRow& a, const TSectionRow& b) {
-      return a.Entry->OrderPosition < b.Entry->OrderPosition;
+    std::sort(rows.begin(), rows.end(), [](const TSectionRow& a, const TSectionRow& b) {
+      return std::pair(a.Entry->OrderPosition, a.Entry->Id) < std::pair(b.Entry->OrderPosition, b.Entry->Id);
     });
   }
   // Depth first without recursion: a stack of (rows of a folder, next index).
