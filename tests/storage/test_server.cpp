@@ -140,6 +140,28 @@ TEST(ServerAttachTest, FailuresNameTheirCauseQuickly) {
   }
 }
 
+TEST(ServerCreateTest, TheDatabaseCreatorMakesABookOnTheServer) {
+  TFirebirdServer& server = SharedServer();
+  const std::string path = server.BookFile("created.fdb");
+  setenv("ISC_USER", TFirebirdServer::kUser, 1);
+  setenv("ISC_PASSWORD", TFirebirdServer::kPassword, 1);
+  TChildProcess tool({ZORVANA_CREATEDB, "--sample", server.Connection(path)});
+  const std::string said = tool.ReadLine();
+  EXPECT_EQ(tool.Finish(), 0) << said;
+  TChildProcess again({ZORVANA_CREATEDB, server.Connection(path)});
+  EXPECT_NE(again.Finish(), 0) << "an existing book is never replaced";
+  unsetenv("ISC_PASSWORD");
+  TChildProcess withoutPassword({ZORVANA_CREATEDB, server.Connection(server.BookFile("other.fdb"))});
+  EXPECT_EQ(withoutPassword.Finish(), 2);
+  unsetenv("ISC_USER");
+
+  TdmDB dm;
+  ASSERT_EQ(dm.OpenServerBook(ServerBook(path), TFirebirdServer::kUser, TFirebirdServer::kPassword), TDbFailure::None);
+  AssignDatabase(&dm.DB);
+  EXPECT_FALSE(ReadFolderListing(0, &dm.trDirectoryRead).empty()) << "the sample is there";
+  AssignDatabase(nullptr);
+}
+
 TEST_F(ServerBookTest, SharedReadTransactionIsReadOnlyOnAServer) {
   EXPECT_TRUE(Mine.OnServer());
   EXPECT_EQ(Mine.trDirectoryRead.Params, ServerReadTransactionParams());
