@@ -10,12 +10,22 @@
 
 namespace {
 
+// The entry's columns. A description is a blob, and every blob costs round
+// trips of its own over a network: short ones travel inline as text, only
+// longer ones as blobs.
+const std::string kEntryColumns =
+    "d.idd, d.id_parent, d.order_position, d.title, d.kind, d.flags,"
+    " CASE WHEN CHAR_LENGTH(d.description) <= " + std::to_string(kInlineDescription) +
+    " THEN CAST(d.description AS VARCHAR(" + std::to_string(kInlineDescription) + ")) END AS zorvana_short,"
+    " CASE WHEN CHAR_LENGTH(d.description) > " + std::to_string(kInlineDescription) +
+    " THEN d.description END AS zorvana_long";
+
 const char* const kChildCount =
     "(SELECT COUNT(c.idd) FROM directory c WHERE c.id_parent = d.idd) AS zorvana_childs";
 
 // Equal positions: the engine's sort of the per-entry statements hands
 // them out by id, so the set statements name that order outright.
-const std::string kFolderEntriesSQL = std::string("SELECT d.*, ") + kChildCount +
+const std::string kFolderEntriesSQL = "SELECT " + kEntryColumns + ", " + kChildCount +
     " FROM directory d WHERE d.id_parent = :id_parent ORDER BY d.kind desc, d.order_position, d.idd";
 
 // Parent links followed upwards as the chain command does: COALESCE on
@@ -27,7 +37,7 @@ const std::string kChainEntriesSQL =
     " SELECT p.idd, p.id_parent, ch.lvl + 1 FROM chain ch"
     " JOIN directory p ON COALESCE(p.idd, 0) = COALESCE(ch.id_parent, 0)"
     " WHERE ch.lvl < " + std::to_string(kLevelsPerStatement) +
-    ") SELECT d.*, ch.lvl AS zorvana_level, " + kChildCount +
+    ") SELECT " + kEntryColumns + ", ch.lvl AS zorvana_level, " + kChildCount +
     " FROM chain ch JOIN directory d ON d.idd = ch.idd ORDER BY ch.lvl";
 
 // The rows below a folder, as the export's child statement finds them
@@ -38,7 +48,7 @@ const std::string kSectionRowsSQL =
     " UNION ALL"
     " SELECT d.idd, s.lvl + 1 FROM section s JOIN directory d ON COALESCE(d.id_parent, 0) = s.idd"
     " WHERE s.lvl < " + std::to_string(kLevelsPerStatement) + " AND d.idd <> :top"
-    ") SELECT d.*, s.lvl AS zorvana_level FROM section s JOIN directory d ON d.idd = s.idd";
+    ") SELECT " + kEntryColumns + ", s.lvl AS zorvana_level FROM section s JOIN directory d ON d.idd = s.idd";
 
 void StartIfNeeded(TFbTransaction& transaction) {
   if (!transaction.InTransaction()) transaction.StartTransaction();
@@ -67,7 +77,8 @@ std::unique_ptr<TDirectory> EntryOfRow(const TFbQuery& query) {
   entry->OrderPosition = query.FieldByName("ORDER_POSITION").AsInteger();
   entry->Flags = query.FieldByName("FLAGS").AsInteger();
   entry->IsFolder = query.FieldByName("KIND").AsInteger() == 1;
-  entry->Description = query.FieldByName("DESCRIPTION").AsString();
+  const TFbValue& shortText = query.FieldByName("ZORVANA_SHORT");
+  entry->Description = shortText.IsNull() ? query.FieldByName("ZORVANA_LONG").AsString() : shortText.AsString();
   return entry;
 }
 

@@ -33,3 +33,5 @@ void ExportSectionRows(const TDirectory& entry, int level, std::vector<std::stri
 // Levels read by one recursive statement; deeper trees take one more
 // statement per this many levels.
 constexpr int kLevelsPerStatement = 500;
+// Descriptions up to this many characters travel inline with their row.
+constexpr int kInlineDescription = 1000;

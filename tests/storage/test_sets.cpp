@@ -45,6 +45,9 @@ class SetReadsTest : public TBookTest {
         "11, 99, 0, 'сирота', '', 1, 0",            "20, 21, 0, 'цикл 20', '', 1, 0",
         "21, 20, 0, 'цикл 21', '', 1, 0",           "22, 20, 5, 'в цикле', '', 0, 0",
         "23, NULL, 0, 'без родителя', '', 0, 0",
+        // Descriptions at and past the length that travels inline.
+        "24, 1, 400, 'длинная', LPAD('', 1000, 'д'), 0, 0",  "25, 1, 400, 'длиннее', LPAD('', 1001, 'е'), 0, 0",
+        "26, 1, 400, 'очень длинная', LPAD('', 30000, 'ж') || LPAD('', 30000, 'з'), 0, 0",
     };
     for (const char* row : rows)
       Sql(std::string("INSERT INTO directory (idd, id_parent, order_position, title, description, kind, flags) "
@@ -79,7 +82,7 @@ TEST_F(SetReadsTest, FolderListingEqualsTheListingWithOneReadPerEntry) {
     SCOPED_TRACE(folder);
     EXPECT_EQ(SetFolder(folder), PerEntryFolder(folder));
   }
-  EXPECT_EQ(SetFolder(1).size(), 5u);
+  EXPECT_EQ(SetFolder(1).size(), 8u);
 }
 
 TEST_F(SetReadsTest, ManyEqualPositionsComeInTheSameOrder) {
@@ -132,7 +135,7 @@ TEST_F(SetReadsTest, SectionExportEqualsTheExportCommand) {
   TDirectory a = Read(1);
   std::vector<std::string> rows;
   ExportSectionRows(a, 2, &rows);
-  ASSERT_EQ(rows.size(), 7u);
+  ASSERT_EQ(rows.size(), 10u);
   EXPECT_EQ(rows[0].substr(0, 2), "\t\t");
 }
 
@@ -149,7 +152,9 @@ TEST_F(SetReadsTest, DeepChainsAndSectionsTakeMoreThanOneStatement) {
     for (int i = 0; i < depth; ++i) {
       insert.ParamByName("IDD").SetInteger(1000 + i);
       insert.ParamByName("ID_PARENT").SetInteger(i == 0 ? 0 : 999 + i);
-      insert.ParamByName("TITLE").SetString("L" + std::to_string(i));
+      std::string title = "L";
+      title += std::to_string(i);
+      insert.ParamByName("TITLE").SetString(title);
       insert.ExecNoResult();
     }
   }
@@ -161,7 +166,9 @@ TEST_F(SetReadsTest, DeepChainsAndSectionsTakeMoreThanOneStatement) {
   std::vector<std::string> rows;
   ExportSectionRows(Read(1000), 0, &rows);
   ASSERT_EQ(rows.size(), static_cast<size_t>(depth));
-  EXPECT_EQ(rows.back(), std::string(depth - 1, '\t') + "L" + std::to_string(depth - 1) + "\t0\t0\t1\t");
+  std::string deepest(depth - 1, '\t');
+  deepest.append("L").append(std::to_string(depth - 1)).append("\t0\t0\t1\t");
+  EXPECT_EQ(rows.back(), deepest);
 }
 
 TEST_F(SetReadsTest, EveryWriteCommandPostsTheChangeEventEmbeddedToo) {
