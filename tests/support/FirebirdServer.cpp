@@ -4,6 +4,7 @@
 #include <firebird/Interface.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -39,6 +40,8 @@ int Spawn(const std::string& program, const std::vector<std::string>& args, cons
   pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
+    // A test program that dies or is killed takes its server with it.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
     dup2(in[0], STDIN_FILENO);
     close(in[0]);
     close(in[1]);
