@@ -36,6 +36,15 @@ void LoadUserSettings(TGlobals& g) {
   g.IsFirstStart = ini.ReadBool(kMainSection, "IsFirstStart", g.IsFirstStart);
   g.DirectoryWordWrap = ini.ReadBool(kMainSection, "DirectoryWordWrap", g.DirectoryWordWrap);
   g.ShowButtonCaptions = ini.ReadBool(kMainSection, "ShowButtonCaptions", g.ShowButtonCaptions);
+  g.Database = ini.ReadString(kMainSection, "Database", g.Database);
+  g.DatabaseUser = ini.ReadString(kMainSection, "DatabaseUser", g.DatabaseUser);
+}
+
+// A plain path in Database moves the embedded book; a server leaves DBFile
+// as it is (nothing opens it then).
+void LocateBook(TGlobals& g) {
+  g.Book = ParseBookLocation(g.Database, g.AppPath);
+  if (g.Book.Error.empty() && !g.Book.OnServer) g.DBFile = g.Book.Book;
 }
 
 // Global.ini beside the program wins; otherwise the one in Project/ is the
@@ -87,6 +96,7 @@ void ComputeLocations(const std::string& programFile) {
 void LoadSettings() {
   TGlobals& g = Globals();
   LoadUserSettings(g);
+  LocateBook(g);
   ChooseGlobalIniFile(g);
   LoadProductInformation(g);
 }

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "uBookLocation.h"
+
 struct TGlobals {
   // Locations; folders end with "/".
   std::string AppPath;
@@ -20,6 +22,11 @@ struct TGlobals {
   bool IsFirstStart = true;
   bool DirectoryWordWrap = false;
   bool ShowButtonCaptions = true;
+  // Where the book is and who signs in on a server; read, never written.
+  std::string Database;
+  std::string DatabaseUser;
+  // Database read by ParseBookLocation; an embedded book's file is DBFile.
+  TBookLocation Book;
 
   // Product information, section "Main" of GlobalIniFile (read only).
   std::string Title;

@@ -17,6 +17,7 @@
 #include "uMessages.h"
 #include "uQmCSV.h"
 #include "uDB.h"
+#include "uOpenBook.h"
 #include "udmDB.h"
 #include "udmRes.h"
 #include "ufDirectory.h"
@@ -155,7 +156,8 @@ int RunProgram(int& argc, char** argv, const std::string& programFile,
   // Owned by the application part of start-up; destroyed in reverse order:
   // the main window, the icons, then the connection.
   auto dmDB = std::make_unique<TdmDB>();
-  if (!dmDB->OpenDatabase()) return 1;
+  TCredentialLookup credentials(DesktopSecretStore(), AskWithSignInDialog);
+  if (!OpenBook(*dmDB, credentials)) return 1;
   AssignDatabase(&dmDB->DB);
   TScopeExit unassign([] { AssignDatabase(nullptr); });  // no command may outlive the connection
 

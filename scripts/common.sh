@@ -8,6 +8,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-svg-dev libgl-dev
   libfbclient2 firebird-dev firebird3.0-server-core firebird3.0-utils
+  firebird3.0-server qtkeychain-qt6-dev
   libgtest-dev
   libboost-stacktrace-dev
   tango-icon-theme

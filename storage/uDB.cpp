@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "uBookEvents.h"
+
 namespace {
 TFbDatabase* gSharedDatabase = nullptr;
 
@@ -43,6 +45,7 @@ TDBCmd::~TDBCmd() {
 bool TDBCmd::Finish() {
   if (OwnsTransaction && Transaction->InTransaction()) {
     Query->Close();
+    BeforeCommit();
     Transaction->Commit();
   }
   return true;
@@ -85,6 +88,8 @@ TDBWriteCmd::TDBWriteCmd(TFbTransaction* transaction) : TDBCmd(transaction) {
 }
 
 void TDBWriteCmd::SetupTransaction() { Transaction->Params = WriteTransactionParams(); }
+
+void TDBWriteCmd::BeforeCommit() { PostDirectoryChanged(*Transaction); }
 
 bool SQLHasRows(const std::string& sql, TFbTransaction* transaction) {
   std::unique_ptr<TFbTransaction> own;

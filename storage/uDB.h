@@ -30,6 +30,8 @@ class TDBCmd {
 
   virtual void SetupTransaction() = 0;
   virtual bool Execute() = 0;
+  // Runs inside an owned transaction just before Finish commits it.
+  virtual void BeforeCommit() {}
 
   bool Finish();  // commits an owned active transaction; always true
   bool Fail();    // rolls back an owned transaction; always false
@@ -57,6 +59,9 @@ class TDBWriteCmd : public TDBCmd {
  protected:
   explicit TDBWriteCmd(TFbTransaction* transaction);
   void SetupTransaction() override;
+  // Every write posts "directory_changed" in its own transaction, so other
+  // copies of the program see the change the moment it commits.
+  void BeforeCommit() override;
 };
 
 // Transaction parameters of the two command kinds.

@@ -37,6 +37,11 @@ std::string UpperAscii(std::string_view text) {
   return out;
 }
 
+// A status vector is read no further than this many items.
+constexpr size_t kMaxStatusItems = 200;
+// Only the remote provider: a book on a server never opens embedded.
+constexpr const char* kServerOnly = "Providers=Remote";
+
 // A status of our own for each call; errors become EDatabaseError.
 class TStatus {
  public:
@@ -48,7 +53,17 @@ class TStatus {
   CheckStatusWrapper* operator&() { return &FWrapper; }
   bool Failed() const { return (FWrapper.getState() & IStatus::STATE_ERRORS) != 0; }
   void Check() {
-    if (Failed()) throw EDatabaseError(Text());
+    if (Failed()) throw EDatabaseError(Text(), Codes());
+  }
+  // The isc_ codes of the status vector, each the value after isc_arg_gds.
+  std::vector<intptr_t> Codes() {
+    std::vector<intptr_t> codes;
+    const intptr_t* vector = FWrapper.getErrors();
+    for (size_t i = 0; vector && vector[i] != isc_arg_end && i < kMaxStatusItems; i += 2) {
+      if (vector[i] == isc_arg_gds) codes.push_back(vector[i + 1]);
+      if (vector[i] == isc_arg_cstring) ++i;  // length, pointer
+    }
+    return codes;
   }
   std::string Text() {
     char buffer[2048];
@@ -230,7 +245,8 @@ std::vector<unsigned char> TFbDatabase::BuildDpb(bool forCreate) const {
     if (tag == DpbTags().end()) throw EDatabaseError("Unknown connection parameter: " + param);
     dpb.AddString(tag->second, value);
   }
-  dpb.AddString(isc_dpb_config, kEmbeddedOnly);
+  dpb.AddString(isc_dpb_config, ThroughServer ? kServerOnly : kEmbeddedOnly);
+  if (ThroughServer && ConnectTimeoutSeconds > 0) dpb.AddInt(isc_dpb_connect_timeout, ConnectTimeoutSeconds);
   if (forCreate) {
     dpb.AddString(isc_dpb_set_db_charset, "WIN1251");
     dpb.AddInt(isc_dpb_sql_dialect, 3);

@@ -27,6 +27,14 @@ class IMessageMetadata;
 class EDatabaseError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+  EDatabaseError(const std::string& text, std::vector<intptr_t> codes)
+      : std::runtime_error(text), FCodes(std::move(codes)) {}
+  // Firebird's error codes (isc_...) in the order of the status; empty for
+  // errors of this layer itself.
+  const std::vector<intptr_t>& Codes() const { return FCodes; }
+
+ private:
+  std::vector<intptr_t> FCodes;
 };
 
 // Points the embedded engine's lock files at a folder of the user's own
@@ -46,6 +54,11 @@ class TFbDatabase {
 
   std::string DatabaseName;
   std::vector<std::string> Params;
+  // A book on a Firebird server: attach through the Remote provider only
+  // (DatabaseName then has a server part), never the embedded engine.
+  bool ThroughServer = false;
+  // Seconds a server attach may wait for the server; 0: the library's own.
+  int ConnectTimeoutSeconds = 0;
 
   void Open();   // throws EDatabaseError
   void Close();  // never throws

@@ -25,11 +25,8 @@ const std::vector<std::string>& DirectorySchemaStatements() {
   return statements;
 }
 
-void CreateDirectoryDatabase(const std::string& path) {
-  TFbDatabase database;
-  database.DatabaseName = path;
-  database.Params = DirectoryConnectionParams();
-  database.CreateDatabase();
+namespace {
+void CreateSchema(TFbDatabase& database) {
   for (const std::string& ddl : DirectorySchemaStatements()) {
     // DDL must be committed before the next statement can use its objects.
     TFbTransaction transaction(&database);
@@ -40,4 +37,22 @@ void CreateDirectoryDatabase(const std::string& path) {
     query.ExecNoResult();
     transaction.Commit();
   }
+}
+}  // namespace
+
+void CreateDirectoryDatabase(const std::string& path) {
+  TFbDatabase database;
+  database.DatabaseName = path;
+  database.Params = DirectoryConnectionParams();
+  database.CreateDatabase();
+  CreateSchema(database);
+}
+
+void CreateDirectoryDatabaseOnServer(const std::string& connection, const std::vector<std::string>& params) {
+  TFbDatabase database;
+  database.DatabaseName = connection;
+  database.Params = params;
+  database.ThroughServer = true;
+  database.CreateDatabase();
+  CreateSchema(database);
 }

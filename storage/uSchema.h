@@ -11,3 +11,7 @@ const std::vector<std::string>& DirectorySchemaStatements();
 // Creates a new database file holding the schema; throws EDatabaseError,
 // also when a file already exists at path.
 void CreateDirectoryDatabase(const std::string& path);
+
+// The same through a server: connection is "host[/port]:path", params hold
+// the user, password and lc_ctype. The server refuses an existing file.
+void CreateDirectoryDatabaseOnServer(const std::string& connection, const std::vector<std::string>& params);

@@ -1,11 +1,18 @@
-// zorvana-directory-createdb [--sample] PATH
-// Creates a new reference book database file, optionally with sample entries.
+// zorvana-directory-createdb [--sample] BOOK
+// Creates a new reference book database, optionally with sample entries.
+// BOOK takes the forms of the "Database" setting: a file path (embedded), or
+// host:path, host/port:path, [v6]:path on a Firebird server, where the book
+// is made as the user ISC_USER with the password ISC_PASSWORD.
 
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <string>
+
+#include "uBookLocation.h"
 
 #include "uFbClient.h"
 #include "uSampleBook.h"
@@ -15,8 +22,10 @@
 namespace {
 
 int Usage() {
-  std::cerr << "Использование: zorvana-directory-createdb [--sample] ФАЙЛ\n"
-               "Создает новый файл базы данных справочника; --sample заполняет его примером.\n";
+  std::cerr << "Использование: zorvana-directory-createdb [--sample] ФАЙЛ|СЕРВЕР:ПУТЬ\n"
+               "Создает новую базу данных справочника; --sample заполняет ее примером.\n"
+               "На сервере (сервер:путь, сервер/порт:путь, [IPv6]:путь) база создается от имени\n"
+               "пользователя ISC_USER с паролем ISC_PASSWORD из окружения.\n";
   return 2;
 }
 
@@ -47,10 +56,20 @@ void InsertEntries(TFbQuery& query, const std::vector<TSampleEntry>& entries, in
   }
 }
 
-void FillSample(const std::string& path) {
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+std::vector<std::string> ServerParams() {
+  return {"user_name=" + Environment("ISC_USER"), "password=" + Environment("ISC_PASSWORD"), "lc_ctype=WIN1251"};
+}
+
+void FillSample(const TBookLocation& book) {
   TFbDatabase database;
-  database.DatabaseName = path;
-  database.Params = DirectoryConnectionParams();
+  database.DatabaseName = book.ConnectionString();
+  database.ThroughServer = book.OnServer;
+  database.Params = book.OnServer ? ServerParams() : DirectoryConnectionParams();
   database.Open();
   TFbTransaction transaction(&database);
   transaction.Params = {"read_committed", "rec_version", "nowait"};
@@ -76,16 +95,29 @@ int main(int argc, char** argv) {
     }
   }
   if (path.empty()) return Usage();
+  const TBookLocation book = ParseBookLocation(path, std::filesystem::current_path().string() + "/");
+  if (!book.Error.empty()) {
+    std::cerr << "Неверное указание базы данных " << path << ": " << book.Error << "\n";
+    return 2;
+  }
+  if (book.OnServer && (Environment("ISC_USER").empty() || Environment("ISC_PASSWORD").empty())) {
+    std::cerr << "Для базы данных на сервере задайте пользователя и пароль в ISC_USER и ISC_PASSWORD.\n";
+    return 2;
+  }
   struct stat info {};
-  if (stat(path.c_str(), &info) == 0) {
+  if (!book.OnServer && stat(book.Book.c_str(), &info) == 0) {
     std::cerr << "Файл уже существует, он не будет перезаписан: " << path << "\n";
     return 1;
   }
   try {
-    CreateDirectoryDatabase(path);
-    if (sample) FillSample(path);
+    if (book.OnServer) {
+      CreateDirectoryDatabaseOnServer(book.ConnectionString(), ServerParams());
+    } else {
+      CreateDirectoryDatabase(book.Book);
+    }
+    if (sample) FillSample(book);
   } catch (const std::exception& e) {
-    std::remove(path.c_str());  // a half-made book is no book
+    if (!book.OnServer) std::remove(book.Book.c_str());  // a half-made book is no book
     std::cerr << "Не удалось создать базу данных " << path << ":\n" << e.what() << "\n";
     return 1;
   }

@@ -166,6 +166,34 @@ TEST_F(GlobalsTest, SaveReplacesValuesInPlace) {
             "DirectoryWordWrap=1\r\nIsFirstStart=0\r\n\r\n[Window]\r\nLeft=5\r\n");
 }
 
+TEST_F(GlobalsTest, DatabaseKeysAreReadNeverWrittenAndAPlainPathMovesTheBook) {
+  const std::string defaultFile = Globals().DBFile;
+  struct TCase {
+    std::string Line;
+    bool OnServer;
+    std::string DBFile;
+  } cases[] = {
+      {"", false, defaultFile},
+      {"database=books/team.fdb", false, FDir.File("books/team.fdb")},
+      {"Database=/srv/team.fdb", false, "/srv/team.fdb"},
+      {"Database=localhost/3051:/srv/team.fdb", true, defaultFile},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Line);
+    const std::string text = "[Main]\n" + c.Line + "\nDatabaseUser=alice\n";
+    FDir.Write(kSettings, text);
+    LoadSettings();
+    EXPECT_EQ(Globals().Book.OnServer, c.OnServer);
+    EXPECT_EQ(Globals().DBFile, c.DBFile);
+    EXPECT_EQ(Globals().DatabaseUser, "alice");
+    SaveSettings();
+    const std::string saved = FDir.Read(kSettings);
+    EXPECT_EQ(saved.substr(0, text.size()), text) << "the two keys stay as they were";
+    ResetGlobals();
+    ComputeLocations(FDir.File("zorvana-directory"));
+  }
+}
+
 TEST_F(GlobalsTest, SaveNeverCreatesSettingsFile) {
   // Two runs: without the file every start is a first start.
   for (int run = 0; run < 2; ++run) {
