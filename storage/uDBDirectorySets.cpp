@@ -116,7 +116,7 @@ void AppendRow(const TDirectory& entry, int level, std::vector<std::string>* lin
 
 void ReadFolderEntries(int32_t folderId, TDirectoryList* list, TFbTransaction* transaction) {
   StartIfNeeded(*transaction);
-  TFbQuery query(SharedDatabase(), transaction);
+  TFbQuery query(transaction->DefaultDatabase, transaction);
   query.SetSQL(kFolderEntriesSQL);
   query.ParamByName("ID_PARENT").SetInteger(folderId);
   for (query.ExecQuery(); !query.Eof(); query.Next()) {
@@ -128,7 +128,7 @@ void ReadFolderEntries(int32_t folderId, TDirectoryList* list, TFbTransaction* t
 
 void ReadChainEntries(TDirectoryList* list, int32_t id, TFbTransaction* transaction) {
   InReadTransaction(transaction, [&](TFbTransaction& active) {
-    TFbQuery query(SharedDatabase(), &active);
+    TFbQuery query(active.DefaultDatabase, &active);
     query.SetSQL(kChainEntriesSQL);
     for (std::optional<int32_t> next = id; next;) {
       query.ParamByName("ID").SetInteger(*next);
@@ -152,7 +152,7 @@ void ExportSectionRows(const TDirectory& entry, int level, std::vector<std::stri
   AppendRow(entry, level, lines);
   TChildren children;
   InReadTransaction(transaction, [&](TFbTransaction& active) {
-    TFbQuery query(SharedDatabase(), &active);
+    TFbQuery query(active.DefaultDatabase, &active);
     query.SetSQL(kSectionRowsSQL);
     std::vector<int32_t> pending = ReadSectionPart(query, entry.Id, entry.Id, children);
     while (!pending.empty()) {

@@ -6,6 +6,9 @@
 #include <thread>
 
 #include "uDB.h"
+#include "uDBDirectorySets.h"
+#include "uDBGuardedSave.h"
+#include "uDbFailure.h"
 #include "uText.h"
 #include "udmDB.h"
 
@@ -97,18 +100,8 @@ int32_t TDirectoryBrowser::LoadDirectory(int32_t id) {
   {
     TListingReset reset(*this);
     FEntries.Clear();
-    if (id > 0) {
-      auto upRow = TDirectory::NewFolder(id);
-      upRow->Title = kUpRowTitle;
-      FEntries.Add(std::move(upRow));
-    }
     FCurrentId = id;
-    for (int32_t childId : ReadFolderListing(id, read)) {
-      auto entry = std::make_unique<TDirectory>();
-      entry->Id = childId;
-      TDBDirectoryReadCmd::Run(entry.get(), read);
-      FEntries.Add(std::move(entry));
-    }
+    ReadListing(id, FEntries);
   }
   FCurrentFolder->Clear();
   if (id != 0) {
@@ -118,11 +111,78 @@ int32_t TDirectoryBrowser::LoadDirectory(int32_t id) {
   return id;
 }
 
+// The up row below the root, then the folder's entries: on a server in one
+// statement, otherwise entry by entry as the listing has always been read.
+void TDirectoryBrowser::ReadListing(int32_t id, TDirectoryList& into) {
+  TFbTransaction* read = &FdmDB.trDirectoryRead;
+  if (id > 0) {
+    auto upRow = TDirectory::NewFolder(id);
+    upRow->Title = kUpRowTitle;
+    into.Add(std::move(upRow));
+  }
+  if (FdmDB.OnServer()) return ReadFolderEntries(id, &into, read);
+  for (int32_t childId : ReadFolderListing(id, read)) {
+    auto entry = std::make_unique<TDirectory>();
+    entry->Id = childId;
+    TDBDirectoryReadCmd::Run(entry.get(), read);
+    into.Add(std::move(entry));
+  }
+}
+
+bool TDirectoryBrowser::RefreshListing() {
+  TDirectoryList fresh;
+  ReadListing(FCurrentId, fresh);
+  auto same = [](const TDirectory& a, const TDirectory& b) {
+    return a.Id == b.Id && a.IdParent == b.IdParent && a.Title == b.Title && a.Description == b.Description &&
+           a.IsFolder == b.IsFolder && a.Flags == b.Flags && a.OrderPosition == b.OrderPosition &&
+           a.Childs == b.Childs;
+  };
+  bool changed = fresh.Count() != FEntries.Count();
+  for (int index = 0; !changed && index < fresh.Count(); ++index)
+    changed = !same(*fresh.Items(index), *FEntries.Items(index));
+  if (FCurrentId != 0) {
+    TDirectory folder;
+    folder.Id = FCurrentId;
+    TDBDirectoryReadCmd::Run(&folder, &FdmDB.trDirectoryRead);
+    changed = changed || folder.Title != FCurrentFolder->Title;
+    *FCurrentFolder = folder;
+  }
+  if (!changed) return false;
+  TListingReset reset(*this);
+  FEntries.Clear();
+  for (int index = 0; index < fresh.Count(); ++index)
+    FEntries.Add(std::make_unique<TDirectory>(*fresh.Items(index)));
+  return true;
+}
+
+void TDirectoryBrowser::NoteChangedElsewhere() {
+  ++FBookGeneration;
+  FSearchIndex.reset();
+  FPreload.reset();
+}
+
+TBookResult TDirectoryBrowser::Reconnect() {
+  std::string detail;
+  const TDbFailure failure = FdmDB.Reconnect(&detail);
+  if (failure == TDbFailure::None) return TBookResult::Done();
+  const TBookLocation book = ParseBookLocation(FdmDB.DB.DatabaseName, std::string());
+  return TBookResult::Failed(ServerFailureMessage(failure, book, detail));
+}
+
 int32_t TDirectoryBrowser::ReadIdParent(int32_t id) { return ReadParentId(id, &FdmDB.trDirectoryRead); }
 
 void TDirectoryBrowser::ReadChain(int32_t folderId) {
   FChain.Clear();
-  if (folderId != 0) TDBDirectoryReadChainCmd::Run(&FChain, folderId, nullptr);
+  if (folderId == 0) return;
+  if (!FdmDB.OnServer()) {
+    TDBDirectoryReadChainCmd::Run(&FChain, folderId, nullptr);
+    return;
+  }
+  try {
+    ReadChainEntries(&FChain, folderId);
+  } catch (const EDatabaseError&) {
+    // As the per-level reads do: the chain read so far is shown.
+  }
 }
 
 bool TDirectoryBrowser::ReadEntry(TDirectory& entry) {
@@ -153,20 +213,51 @@ TNewEntry TDirectoryBrowser::NewEntry(bool folder) {
   return fresh;
 }
 
-TSaveResult TDirectoryBrowser::SaveEntry(const TDirectory& entry, bool created, const TDirectory* insertAfter) {
-  if (std::string reason = UnsupportedTextReason(entry); !reason.empty()) return {false, reason};
-  TDirectory stored = entry;
-  if (!TDBDirectorySaveCmd::Run(&stored)) return {false, kNotSavedReason};
-  if (!created && FSearchIndex.Loaded() && FSearchIndex.Update(entry)) {
+// An edit on a server goes through the guarded save, so that a change
+// someone else stored meanwhile is never overwritten unseen.
+bool TDirectoryBrowser::StoreEdit(const TDirectory& entry, const TDirectory* original, TSaveResult& result) {
+  if (!FdmDB.OnServer() || !original) {
+    TDirectory stored = entry;
+    if (TDBDirectorySaveCmd::Run(&stored)) return true;
+    result.Reason = kNotSavedReason;
+    return false;
+  }
+  const TGuardedSaveResult guarded = TDBDirectoryGuardedSaveCmd::Run(*original, entry);
+  switch (guarded.Outcome) {
+    case TGuardedSave::Saved: return true;
+    case TGuardedSave::ChangedMeanwhile:
+      result.ChangedMeanwhile = true;
+      result.Current = guarded.Stored;
+      result.Reason = ChangedMeanwhileMessage(guarded.Stored);
+      return false;
+    case TGuardedSave::BeingChanged:
+      result.BeingChanged = true;
+      result.Reason = kLockConflictMessage;
+      return false;
+    case TGuardedSave::Failed: break;
+  }
+  result.Reason = kNotSavedReason;
+  return false;
+}
+
+TSaveResult TDirectoryBrowser::SaveEntry(const TDirectory& entry, bool created, const TDirectory* insertAfter,
+                                         const TDirectory* original) {
+  TSaveResult result;
+  result.Reason = UnsupportedTextReason(entry);
+  if (!result.Reason.empty()) return result;
+  if (!StoreEdit(entry, created ? nullptr : original, result)) return result;
+  result.Stored = true;
+  if (!created && FSearchIndex && FSearchIndex->Update(entry)) {
     ++FBookGeneration;  // an edit of texts: the index took it as it is
     emit BookChanged();
-    return {true, {}};
+    return result;
   }
   NoteBookChanged();
-  if (!created) return {true, {}};
+  if (!created) return result;
   FEntries.Insert(FEntries.IndexOf(insertAfter) + 1, std::make_unique<TDirectory>(entry));
   FEntries.Renumber();
-  return {true, StoreOrder("Запись сохранена, но ее место в папке не сохранено").Reason};
+  result.Reason = StoreOrder("Запись сохранена, но ее место в папке не сохранено").Reason;
+  return result;
 }
 
 TBookResult TDirectoryBrowser::MoveEntry(int index, int direction) {
@@ -198,7 +289,16 @@ TBookResult TDirectoryBrowser::StoreOrder(const char* what) {
 TExportedSection TDirectoryBrowser::ExportSection(const TDirectory& entry) {
   std::vector<std::string> lines;
   bool complete = true;
-  const bool ok = TDBDirectoryExportCmd::Run(&entry, 0, &lines, nullptr, &complete);
+  bool ok = true;
+  if (FdmDB.OnServer()) {
+    try {
+      ExportSectionRows(entry, 0, &lines);
+    } catch (const EDatabaseError&) {
+      ok = false;
+    }
+  } else {
+    ok = TDBDirectoryExportCmd::Run(&entry, 0, &lines, nullptr, &complete);
+  }
   if (!ok || !complete)
     return {TBookResult::Failed("база данных не выдала все записи раздела."), {}};
   std::string text = std::string(kExchangeMarker) + "\r\n";
@@ -217,14 +317,18 @@ bool TDirectoryBrowser::Import(const std::vector<TTextLine>& lines, TImportResul
 
 // --- search ----------------------------------------------------------------------
 
-const TBookIndex& TDirectoryBrowser::SearchIndex() {
-  if (!FSearchIndex.Loaded()) TakePreload();
-  if (!FSearchIndex.Loaded()) FSearchIndex.Load(&FdmDB.trDirectoryRead);
+std::shared_ptr<const TBookIndex> TDirectoryBrowser::SearchIndex() {
+  if (!FSearchIndex) TakePreload();
+  if (!FSearchIndex) {
+    auto index = std::make_shared<TBookIndex>();
+    index->Load(&FdmDB.trDirectoryRead);
+    FSearchIndex = std::move(index);
+  }
   return FSearchIndex;
 }
 
 void TDirectoryBrowser::PreloadSearchIndex() {
-  if (FSearchIndex.Loaded() || FPreload || !FdmDB.DB.Connected()) return;
+  if (FSearchIndex || FPreload || !FdmDB.DB.Connected()) return;
   FPreload = std::make_unique<TPreload>(FdmDB.DB, FBookGeneration);
 }
 
@@ -233,13 +337,14 @@ void TDirectoryBrowser::PreloadSearchIndex() {
 void TDirectoryBrowser::TakePreload() {
   if (!FPreload) return;
   FPreload->Thread.join();
-  if (FPreload->Generation == FBookGeneration && FPreload->Index.Loaded()) FSearchIndex = std::move(FPreload->Index);
+  if (FPreload->Generation == FBookGeneration && FPreload->Index.Loaded())
+    FSearchIndex = std::make_shared<TBookIndex>(std::move(FPreload->Index));
   FPreload.reset();
   malloc_trim(0);  // the rows read on the other thread are gone; give their memory back
 }
 
 void TDirectoryBrowser::NoteBookChanged() {
   ++FBookGeneration;
-  FSearchIndex.Clear();
+  FSearchIndex.reset();
   emit BookChanged();
 }

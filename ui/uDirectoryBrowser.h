@@ -41,6 +41,12 @@ struct TNewEntry {
 struct TSaveResult {
   bool Stored = false;
   std::string Reason;
+  // Someone else changed the entry since the editor opened (a book on a
+  // server): nothing was stored, Current holds what is stored now.
+  bool ChangedMeanwhile = false;
+  // Another program holds the entry right now: try again.
+  bool BeingChanged = false;
+  TDirectory Current;
   bool Ok() const { return Stored && Reason.empty(); }
 };
 
@@ -81,6 +87,15 @@ class TDirectoryBrowser : public QObject {
   void Reload(int32_t folderId);
   // Reads the entry with entry.Id anew from the book.
   bool ReadEntry(TDirectory& entry);
+  // Reads the folder shown anew after a change written elsewhere; the
+  // listing is replaced, and listeners told, only when it differs from what
+  // the book now holds. True when it was replaced.
+  bool RefreshListing();
+  // A change written by another program: the search reads the book anew.
+  void NoteChangedElsewhere();
+  // After a lost connection: connects again to the book; Done when the
+  // server is back, otherwise the reason in plain words.
+  TBookResult Reconnect();
   // Loads the parent of the folder shown; returns the id of the folder left.
   int32_t LeaveFolder();
 
@@ -90,7 +105,10 @@ class TDirectoryBrowser : public QObject {
   // Stores an entry. A created entry is then inserted into the listing after
   // insertAfter (at the front when none), the listing renumbered and the
   // changed positions stored. Once stored, the caller reloads.
-  TSaveResult SaveEntry(const TDirectory& entry, bool created, const TDirectory* insertAfter);
+  // On a server an edit is stored only when the entry still holds original,
+  // what the editor was opened on.
+  TSaveResult SaveEntry(const TDirectory& entry, bool created, const TDirectory* insertAfter,
+                        const TDirectory* original = nullptr);
   // Moves the listed entry at index one place up (direction -1) or down (1)
   // past its neighbour of the same kind and stores the new positions.
   // Nothing happens, and the result is Done, when the move is not allowed.
@@ -103,7 +121,8 @@ class TDirectoryBrowser : public QObject {
   // --- search over the whole book ---
   // The book as the search sees it, read when first asked for after a
   // change. A failed read raises EDatabaseError.
-  const TBookIndex& SearchIndex();
+  // Results keep the index they were found in, whatever changes after.
+  std::shared_ptr<const TBookIndex> SearchIndex();
   // Starts reading the book for the search in the background, on a
   // connection of its own, so that the first search finds it read. A change
   // written meanwhile makes the search read the book itself.
@@ -119,6 +138,8 @@ class TDirectoryBrowser : public QObject {
 
  private:
   TBookResult StoreOrder(const char* what);
+  void ReadListing(int32_t id, TDirectoryList& into);
+  bool StoreEdit(const TDirectory& entry, const TDirectory* original, TSaveResult& result);
   void NoteBookChanged();
   void TakePreload();
   struct TPreload;
@@ -128,7 +149,7 @@ class TDirectoryBrowser : public QObject {
   std::unique_ptr<TDirectory> FCurrentFolder;
   TDirectoryList FEntries;
   TDirectoryList FChain;
-  TBookIndex FSearchIndex;
+  std::shared_ptr<TBookIndex> FSearchIndex;  // none until read
   int FBookGeneration = 0;  // counts the changes written through the browser
   std::unique_ptr<TPreload> FPreload;
 };

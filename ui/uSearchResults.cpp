@@ -53,9 +53,10 @@ void DrawMarkedTitle(QPainter* painter, const QRect& rect, const QString& title,
 
 TSearchResultsModel::TSearchResultsModel(QObject* parent) : QAbstractListModel(parent) {}
 
-void TSearchResultsModel::SetResults(const TBookIndex& index, std::vector<TSearchHit> hits, const QString& query) {
+void TSearchResultsModel::SetResults(std::shared_ptr<const TBookIndex> index, std::vector<TSearchHit> hits,
+                                     const QString& query) {
   beginResetModel();
-  FIndex = &index;
+  FIndex = std::move(index);
   FHits = std::move(hits);
   FWords = SearchWords(query);
   endResetModel();
@@ -63,7 +64,7 @@ void TSearchResultsModel::SetResults(const TBookIndex& index, std::vector<TSearc
 
 void TSearchResultsModel::Clear() {
   beginResetModel();
-  FIndex = nullptr;
+  FIndex.reset();
   FHits.clear();
   FWords.clear();
   endResetModel();

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QStyledItemDelegate>
 #include <QTreeView>
+#include <memory>
 #include <vector>
 
 #include "uBookSearch.h"
@@ -19,12 +20,12 @@ class TSearchResultsModel : public QAbstractListModel {
 
   explicit TSearchResultsModel(QObject* parent = nullptr);
 
-  // Shows hits of index for the query's words; the index must outlive them
-  // or be followed by another call.
-  void SetResults(const TBookIndex& index, std::vector<TSearchHit> hits, const QString& query);
+  // Shows hits of index for the query's words, keeping the index.
+  void SetResults(std::shared_ptr<const TBookIndex> index, std::vector<TSearchHit> hits, const QString& query);
   void Clear();
 
   const std::vector<TSearchHit>& Hits() const { return FHits; }
+  const std::shared_ptr<const TBookIndex>& Index() const { return FIndex; }
   const QStringList& Words() const { return FWords; }
   const TSearchEntry* EntryAt(int row) const;
   QString PathAt(int row) const;
@@ -35,7 +36,7 @@ class TSearchResultsModel : public QAbstractListModel {
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
  private:
-  const TBookIndex* FIndex = nullptr;
+  std::shared_ptr<const TBookIndex> FIndex;
   std::vector<TSearchHit> FHits;
   QStringList FWords;
 };

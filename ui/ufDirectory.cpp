@@ -10,6 +10,7 @@
 #include <QAccessibleWidget>
 #include <QMenu>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QToolButton>
 #include <QTimer>
@@ -17,6 +18,9 @@
 #include <QVBoxLayout>
 
 #include "uActions.h"
+#include "uDbFailure.h"
+#include "uMessages.h"
+#include "uBookChangeSignal.h"
 #include "uDirectoryBrowser.h"
 #include "uElidedLabel.h"
 #include "uThemeColors.h"
@@ -52,6 +56,14 @@ TfDirectory::TfDirectory(TdmDB& dm) : FBrowser(new TDirectoryBrowser(dm, this)) 
   setWindowTitle(QStringLiteral("Справочник"));
   resize(545, 466);
   FormCreate();
+  // Changes any copy of the program commits, this one included.
+  auto* changes = new TBookChangeSignal(dm, this);
+  connect(changes, &TBookChangeSignal::BookChanged, this,
+          [this] { RunGuarded([this] { BookChangedElsewhere(); }); });
+  tmrRefresh = new QTimer(this);
+  tmrRefresh->setSingleShot(true);
+  tmrRefresh->setInterval(250);
+  connect(tmrRefresh, &QTimer::timeout, this, [this] { RunGuarded([this] { BookChangedElsewhere(); }); });
 }
 
 TfDirectory::~TfDirectory() {
@@ -369,4 +381,87 @@ void TfDirectory::actEnterToChildsExecute() {
 void TfDirectory::actEscapeToParentExecute() {
   const int32_t left = FBrowser->LeaveFolder();
   UpdateAfterLoad(FBrowser->CurrentId(), left);
+}
+
+// --- a book others change too ------------------------------------------------------
+
+// What others committed shows at once, unless the user is in the middle of
+// something (the editor, a message, a menu, an import): then it waits.
+void TfDirectory::BookChangedElsewhere() {
+  if (Busy()) {
+    FRefreshPending = true;
+    tmrRefresh->start();
+    return;
+  }
+  FRefreshPending = false;
+  if (FConnectionLost) return;  // the next command connects again
+  try {
+    RefreshFromBook();
+  } catch (const EDatabaseError& error) {
+    if (!IsLostConnection(error)) throw;
+    ConnectionLost();
+  }
+}
+
+bool TfDirectory::Busy() const {
+  return FImporting || QApplication::activeModalWidget() || QApplication::activePopupWidget();
+}
+
+// The folder shown read anew, keeping the focused entry, the filter and the
+// scroll position; search results follow the book too.
+void TfDirectory::RefreshFromBook() {
+  const TDirectory* result = IsSearching() ? SearchFocusedEntry() : nullptr;
+  const int32_t resultId = result ? result->Id : 0;
+  FBrowser->NoteChangedElsewhere();
+  const TDirectory* listed = TVTV::GetFocusedObject(vst);  // the folder's, also behind results
+  const int32_t focusId = listed ? listed->Id : 0;
+  const QString filter = FFilter;
+  const int scroll = vst->verticalScrollBar()->value();
+  if (FBrowser->RefreshListing()) {
+    if (!TVTV::SelectNode(vst, FBrowser->IndexOfId(focusId))) TVTV::SelectNode(vst, vst->FirstNode());
+    if (!filter.isEmpty()) {
+      ApplyFilter(filter);
+      TVTV::SelectNode(vst, FBrowser->IndexOfId(focusId));
+    }
+    vst->verticalScrollBar()->setValue(scroll);
+  }
+  FBrowser->ReadChain(FBrowser->CurrentId());
+  const QString copied = tmrCopy->isActive() ? lblFilter->text() : QString();
+  UpdateLabels();
+  if (!copied.isEmpty()) lblFilter->setText(copied);  // the copy's note keeps its two seconds
+  if (IsSearching()) RunSearch(FSearchQuery, resultId);
+  ActionListUpdate();
+}
+
+void TfDirectory::ConnectionLost() {
+  FConnectionLost = true;
+  ShowMessageBox(
+      "Связь с сервером справочника потеряна.\r\n"
+      "Проверьте сеть и работу сервера. Программа подключится снова при следующей команде.",
+      TMsgKind::Error);
+}
+
+void TfDirectory::RunOnBook(const std::function<void()>& work) {
+  RunGuarded([&] {
+    if (!ReconnectIfLost()) return;
+    try {
+      work();
+    } catch (const EDatabaseError& error) {
+      if (!IsLostConnection(error)) throw;
+      ConnectionLost();
+    }
+  });
+}
+
+// Before a command after a lost connection: connects again, or tells why not.
+bool TfDirectory::ReconnectIfLost() {
+  if (!FConnectionLost) return true;
+  const TBookResult connected = FBrowser->Reconnect();
+  if (!connected) {
+    ShowMessageBox(connected.Reason, TMsgKind::Error);
+    return false;
+  }
+  FConnectionLost = false;
+  Reload(FBrowser->CurrentId(), FocusedId());
+  return true;
 }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -153,6 +154,16 @@ class TfDirectory : public TfSimpleForm {
   void ResultDoubleClicked();
   bool SearchFieldKey(QKeyEvent* event);
 
+  // --- a book others change too ---
+  void BookChangedElsewhere();
+  void RefreshFromBook();
+  bool Busy() const;
+  void ConnectionLost();
+  // Runs work that reads or writes the book: connects again first after a
+  // lost connection, and tells of a connection lost on the way.
+  void RunOnBook(const std::function<void()>& work);
+  bool ReconnectIfLost();
+
   // Tells the user what failed, then shows the folder as the book holds it.
   void ReportAndReload(const std::string& message, int32_t focusId);
 
@@ -175,5 +186,9 @@ class TfDirectory : public TfSimpleForm {
   QString FSearchQuery;    // the query the results show
   bool FFolderStale = false;  // the book changed while results were shown
   mutable TDirectory FSearchFocused;  // the focused result as an entry
+  QTimer* tmrRefresh = nullptr;       // retries a refresh that had to wait
+  bool FRefreshPending = false;
+  bool FImporting = false;
+  bool FConnectionLost = false;
   std::array<QAction*, kDirectoryActionCount> FActions{};
 };

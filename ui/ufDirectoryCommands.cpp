@@ -14,6 +14,7 @@
 #include <array>
 
 #include "uActions.h"
+#include "uDbFailure.h"
 #include "uDirectoryBrowser.h"
 #include "uElidedLabel.h"
 #include "uExchangeFile.h"
@@ -138,12 +139,10 @@ void TfDirectory::CreateActions() {
     FActions[static_cast<size_t>(row.Id)] = action;
     const TDirectoryAction id = row.Id;
     connect(action, &QAction::triggered, this, [this, action, id] {
-      RunGuarded([&] {
-        ActionListUpdate();
-        if (!action->isEnabled()) return;
-        ExecuteAction(id, action->data().toInt());
-        ActionListUpdate();
-      });
+      ActionListUpdate();
+      if (!action->isEnabled()) return;
+      RunOnBook([&] { ExecuteAction(id, action->data().toInt()); });
+      RunGuarded([this] { ActionListUpdate(); });
     });
   }
   // The enable rules hold from the start, not only from the first folder
@@ -347,10 +346,17 @@ void TfDirectory::actEditExecute(int tag) {
     }
   }
   const TDirectory* insertAfter = FocusedDirectory();
+  TDirectory original = entry;  // what the editor opens on
   // A refused save reopens the editor with what the user typed.
   while (EditEntry(entry)) {
-    const TSaveResult saved = FBrowser->SaveEntry(entry, created, insertAfter);
+    const TSaveResult saved = FBrowser->SaveEntry(entry, created, insertAfter, &original);
     if (!saved.Reason.empty()) ShowMessageBox(saved.Reason, TMsgKind::Error);
+    // The user has now seen what is stored: the next OK stores over it.
+    if (saved.ChangedMeanwhile) original = saved.Current;
+    if (saved.ChangedMeanwhile || saved.BeingChanged) {
+      insertAfter = nullptr;
+      RefreshFromBook();
+    }
     if (!saved.Stored) continue;
     if (!IsSearching()) return Reload(entry.IdParent, entry.Id);
     FFolderStale = true;  // the folder behind the results may show the entry
@@ -459,6 +465,12 @@ void TfDirectory::actImportFileExecute() {
 // completion message.
 void TfDirectory::ImportText(const std::string& text) {
   if (ShowMessageBox(kImportConfirmation, TMsgKind::Information, TMsgButtons::OkCancel) != TMsgResult::Ok) return;
+  // Changes seen meanwhile wait for the end of the import.
+  FImporting = true;
+  struct TImportEnd {
+    bool& Importing;
+    ~TImportEnd() { Importing = false; }
+  } importEnd{FImporting};
 
   const std::vector<TTextLine> lines = SplitTextLines(text);
   TImportResult result;

@@ -26,7 +26,7 @@ void TfDirectory::CreateSearch() {
   eSearch->setVisible(false);
   eSearch->installEventFilter(this);
   connect(eSearch, &QLineEdit::textChanged, this,
-          [this](const QString& text) { RunGuarded([this, &text] { SearchTextChanged(text); }); });
+          [this](const QString& text) { RunOnBook([this, &text] { SearchTextChanged(text); }); });
 
   vstSearch = new TSearchResultsView(this);
   vstSearch->setObjectName(QStringLiteral("vstSearch"));
@@ -80,12 +80,13 @@ void TfDirectory::SearchTextChanged(const QString& text) {
 // Shows the results of query, the entry with focusId focused when it is
 // among them, else the first.
 void TfDirectory::RunSearch(const QString& query, int32_t focusId) {
-  const TBookIndex& index = FBrowser->SearchIndex();
+  std::shared_ptr<const TBookIndex> index = FBrowser->SearchIndex();
   TSearchResultsModel* model = vstSearch->Model();
-  // Typing on narrows the results: only they need looking at again.
-  const bool narrows = IsSearching() && !FFolderStale && TBookIndex::Narrows(query, FSearchQuery);
-  std::vector<TSearchHit> hits = narrows ? index.Find(query, model->Hits()) : index.Find(query);
-  model->SetResults(index, std::move(hits), query);
+  // Typing on narrows the results: only they need looking at again, when
+  // they were found in this same index.
+  const bool narrows = IsSearching() && model->Index() == index && TBookIndex::Narrows(query, FSearchQuery);
+  std::vector<TSearchHit> hits = narrows ? index->Find(query, model->Hits()) : index->Find(query);
+  model->SetResults(std::move(index), std::move(hits), query);
   FSearchQuery = query;
   if (!IsSearching()) {
     vst->setVisible(false);
