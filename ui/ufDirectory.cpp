@@ -91,7 +91,8 @@ void TfDirectory::FormCreate() {
   Action(TDirectoryAction::ShowButtonCaptions)->setChecked(Globals().ShowButtonCaptions);
   actShowButtonCaptionsExecute();
 
-  setWindowTitle(QString::fromStdString(Globals().Title));
+  // Without a product title the window still says what it is.
+  setWindowTitle(Globals().Title.empty() ? QStringLiteral("Справочник") : QString::fromStdString(Globals().Title));
 
   tmrStart = new QTimer(this);
   tmrStart->setObjectName(QStringLiteral("tmrStart"));

@@ -746,6 +746,12 @@ TEST_F(DirectoryView, WindowStaysOnTopCarriesTheProductTitleAndHidesWhenClosed) 
   EXPECT_TRUE(Window->isHidden());
 }
 
+TEST_F(DirectoryView, WithoutAProductTitleTheWindowStillSaysWhatItIs) {
+  Globals().Title.clear();  // no Global.ini anywhere
+  Window = std::make_unique<TfDirectory>(dmDB);
+  EXPECT_EQ(Window->windowTitle(), "Справочник");
+}
+
 TEST_F(DirectoryView, FirstShowingOpensTheWindowsHelpOnce) {
   for (bool withDocument : {true, false}) {
     SCOPED_TRACE(withDocument);
