@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "BookTest.h"
+#include "WindowBookTest.h"
 #include "uDBDirectory.h"
 #include "uDirectoryBrowser.h"
 #include "uText.h"
@@ -23,10 +23,10 @@ namespace {
 //     Первая (100)       record
 //     Вторая (200)       record
 //   Корень (300)         record
-class DirectoryBrowserTest : public TBookTest {
+class DirectoryBrowserTest : public TWindowBookTest {
  protected:
   void SetUp() override {
-    TBookTest::SetUp();
+    TWindowBookTest::SetUp();
     Department = Put(0, "Отдел", true, 100);
     Letters = Put(Department, "Письма", true, 100);
     Nested = Put(Letters, "Вложенная", false, 100);
@@ -35,19 +35,6 @@ class DirectoryBrowserTest : public TBookTest {
     Second = Put(Department, "Вторая", false, 200);
     Root = Put(0, "Корень", false, 300);
     Sql("ALTER SEQUENCE GEN_DIRECTORY_ID RESTART WITH 100");
-  }
-
-  int32_t Put(int32_t parent, const std::string& title, bool folder, int32_t position,
-              const std::string& description = "") {
-    TDirectory entry;
-    entry.Id = ++LastId;
-    entry.IdParent = parent;
-    entry.Title = title;
-    entry.IsFolder = folder;
-    entry.OrderPosition = position;
-    entry.Description = description;
-    EXPECT_TRUE(TDBDirectorySaveCmd::Run(&entry)) << title;
-    return entry.Id;
   }
 
   static std::vector<std::string> Titles(const TDirectoryList& list) {
@@ -71,7 +58,6 @@ class DirectoryBrowserTest : public TBookTest {
     return rows;
   }
 
-  int32_t LastId = 0;
   int32_t Department = 0, Letters = 0, Nested = 0, Acts = 0, First = 0, Second = 0, Root = 0;
   TDirectoryBrowser Browser{dmDB};
 };

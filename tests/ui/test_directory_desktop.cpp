@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "BookTest.h"
+#include "WindowBookTest.h"
 #include "DirectoryWindowProbe.h"
 #include "TestSupport.h"
 #include "uDBDirectory.h"
@@ -36,73 +36,18 @@ void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStd
 
 namespace {
 
-class DirectoryDesktop : public TBookTest {
+class DirectoryDesktop : public TWindowBookTest {
  protected:
   void SetUp() override {
-    ResetGlobals();
-    ComputeLocations(Book.Dir().File("zorvana-directory"));
-    Globals().DBFile = Book.Path();
-    Globals().IsFirstStart = false;
-    TBookTest::SetUp();
-    dmRes = &Res;
+    TWindowBookTest::SetUp();
     Folder = Put(0, "Папка", true, 100);
     Put(Folder, "Внутри", false, 100, "описание\r\nв две строки");
     Put(0, "Запись", false, 200);
   }
 
-  void TearDown() override {
-    SetFileChooser(nullptr);
-    Window.reset();
-    TfRVHelp::DestroyHelp();
-    dmRes = nullptr;
-    TBookTest::TearDown();
-    ResetGlobals();
-  }
+  std::string Focused() const { return FocusedInList(); }
 
-  int32_t Put(int32_t parent, const std::string& title, bool folder, int32_t position,
-              const std::string& description = "") {
-    TDirectory entry;
-    entry.Id = ++LastId;
-    entry.IdParent = parent;
-    entry.Title = title;
-    entry.IsFolder = folder;
-    entry.OrderPosition = position;
-    entry.Description = description;
-    EXPECT_TRUE(TDBDirectorySaveCmd::Run(&entry)) << title;
-    return entry.Id;
-  }
-
-  void Open() {
-    Window = std::make_unique<TfDirectory>(dmDB);
-    Window->ShowDirectory();
-    Window->show();
-    Window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
-    Probe().List()->setFocus();
-  }
-
-  TDirectoryWindowProbe Probe() const { return TDirectoryWindowProbe(*Window); }
-
-  std::string Focused() const {
-    const TDirectory* entry = Probe().FocusedDirectory();
-    return entry ? entry->Title : "<нет>";
-  }
-
-  void Focus(const std::string& title) {
-    for (int row = 0; row < Probe().List()->RowCount(); ++row) {
-      if (Probe().List()->NodeObject(row)->Title == title) {
-        TVTV::SelectNode(Probe().List(), row);
-        return;
-      }
-    }
-    ADD_FAILURE() << "no row " << title;
-  }
-
-  int32_t LastId = 0;
   int32_t Folder = 0;
-  TdmRes Res;
-  TMessageRecorder Messages;
-  std::unique_ptr<TfDirectory> Window;
 };
 
 TEST_F(DirectoryDesktop, TheMainWindowIsAnApplicationWindowThatStaysOnTop) {

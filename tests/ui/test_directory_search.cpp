@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "BookTest.h"
+#include "WindowBookTest.h"
 #include "DirectoryWindowProbe.h"
 #include "TestSupport.h"
 #include "uBookSearch.h"
@@ -75,15 +75,10 @@ TEST(SearchWords, NarrowingHoldsOnlyWhenEveryEarlierWordLivesOnInALongerOne) {
 //     Памятка (200)             record, description "договор аренды"
 //   Корень (300)                record
 // and rows no folder shows: an orphan, two in a cycle, one below a record.
-class DirectorySearch : public TBookTest {
+class DirectorySearch : public TWindowBookTest {
  protected:
   void SetUp() override {
-    ResetGlobals();
-    ComputeLocations(Book.Dir().File("zorvana-directory"));
-    Globals().DBFile = Book.Path();
-    Globals().IsFirstStart = false;
-    TBookTest::SetUp();
-    dmRes = &Res;
+    TWindowBookTest::SetUp();
     Alpha = Put(0, "Альфа", true, 100);
     Gamma = Put(Alpha, "Гамма", true, 100);
     Tree = Put(Gamma, "Ёлка новогодняя", false, 100, "праздник");
@@ -102,37 +97,6 @@ class DirectorySearch : public TBookTest {
     Sql("ALTER SEQUENCE GEN_DIRECTORY_ID RESTART WITH 1000");
   }
 
-  void TearDown() override {
-    Window.reset();
-    TfRVHelp::DestroyHelp();
-    dmRes = nullptr;
-    TBookTest::TearDown();
-    ResetGlobals();
-  }
-
-  int32_t Put(int32_t parent, const std::string& title, bool folder, int32_t position,
-              const std::string& description = "") {
-    TDirectory entry;
-    entry.Id = ++LastId;
-    entry.IdParent = parent;
-    entry.Title = title;
-    entry.IsFolder = folder;
-    entry.OrderPosition = position;
-    entry.Description = description;
-    EXPECT_TRUE(TDBDirectorySaveCmd::Run(&entry)) << title;
-    return entry.Id;
-  }
-
-  void Open() {
-    Window = std::make_unique<TfDirectory>(dmDB);
-    Window->ShowDirectory();
-    Window->show();
-    Window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
-    Probe().List()->setFocus();
-  }
-
-  TDirectoryWindowProbe Probe() const { return TDirectoryWindowProbe(*Window); }
   QLineEdit* Field() const { return Window->findChild<QLineEdit*>(QStringLiteral("eSearch")); }
   TSearchResultsView* Results() const { return Window->findChild<TSearchResultsView*>(QStringLiteral("vstSearch")); }
 
@@ -169,16 +133,7 @@ class DirectorySearch : public TBookTest {
     return current.isValid() ? current.data().toString() : QStringLiteral("<нет>");
   }
 
-  std::string FocusedInList() const {
-    const TDirectory* entry = Probe().FocusedDirectory();
-    return entry ? entry->Title : "<нет>";
-  }
-
-  int32_t LastId = 0;
   int32_t Alpha = 0, Gamma = 0, Tree = 0, Contract = 0, Supply = 0, Beta = 0, Letter = 0, Memo = 0;
-  TdmRes Res;
-  TMessageRecorder Messages;
-  std::unique_ptr<TfDirectory> Window;
 };
 
 TEST_F(DirectorySearch, WordsInAnyOrderFindTitlesFirstThenDescriptionsEachByPath) {
