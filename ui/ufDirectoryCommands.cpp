@@ -464,6 +464,13 @@ void TfDirectory::actImportFileExecute() {
 // from: the confirmation, the import with its progress, the reload and the
 // completion message.
 void TfDirectory::ImportText(const std::string& text) {
+  const std::vector<TTextLine> lines = SplitTextLines(text);
+  // A text that is no section (no marker line, or the marker alone) is
+  // told as no data, not as an import of nothing.
+  if (!TExchangeReader(lines).IsExchangeText()) {
+    ShowMessageBox(kNoImportDataMessage, TMsgKind::Information);
+    return;
+  }
   if (ShowMessageBox(kImportConfirmation, TMsgKind::Information, TMsgButtons::OkCancel) != TMsgResult::Ok) return;
   // Changes seen meanwhile wait for the end of the import.
   FImporting = true;
@@ -472,7 +479,6 @@ void TfDirectory::ImportText(const std::string& text) {
     ~TImportEnd() { Importing = false; }
   } importEnd{FImporting};
 
-  const std::vector<TTextLine> lines = SplitTextLines(text);
   TImportResult result;
   bool imported = false;
   {

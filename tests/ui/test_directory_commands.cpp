@@ -1205,7 +1205,7 @@ TEST_F(DirectoryWindowTest, OrderNotStoredAfterAMoveOrACreateIsToldAndTheFolderS
   }
 }
 
-TEST_F(DirectoryWindowTest, ImportWithoutTextOnTheClipboardSaysSoAndChangesNothing) {
+TEST_F(DirectoryWindowTest, ImportWithoutASectionOnTheClipboardSaysSoAndChangesNothing) {
   BuildBook();
   OpenWindow();
   const std::vector<TStoredRow> before = AllRows();
@@ -1225,6 +1225,10 @@ TEST_F(DirectoryWindowTest, ImportWithoutTextOnTheClipboardSaysSoAndChangesNothi
        }},
       {"empty clipboard", [] { QGuiApplication::clipboard()->clear(); }},
       {"empty text", [] { QGuiApplication::clipboard()->setText(QString()); }},
+      {"text without the marker line",
+       [] { QGuiApplication::clipboard()->setText(QStringLiteral("Просто текст\tиз письма\r\nвторая строка")); }},
+      {"the marker alone",
+       [] { QGuiApplication::clipboard()->setText(QStringLiteral("#ZORVANA-DIRECTORY-EXCHANGE#\r\n")); }},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
