@@ -357,14 +357,22 @@ TEST_F(CommandTest, NextGeneratorValueDrawsConsecutiveValues) {
   EXPECT_EQ(NextGeneratorValue("GEN_DIRECTORY_ID"), first + 2);
 }
 
-TEST_F(CommandTest, GeneratorPastTheIdRangeGivesNoId) {
-  // Past 2^31 and 2^32 a narrowed value would turn into a negative id or
-  // wrap onto a small one already in use.
-  for (const char* start : {"2147483647", "4294967296"}) {
+TEST_F(CommandTest, GeneratorOutsideTheIdRangeGivesNoId) {
+  // Ids run from 1 to 2^31 - 1. Past 2^31 and 2^32 a narrowed value would
+  // turn into a negative id or wrap onto a small one already in use; a
+  // generator set back below 1 (by other software) gives 0 or a negative
+  // value, which would meet the root or a failed draw's -1.
+  Put(3, 0, 0, "in use", 0);
+  for (const char* start : {"2147483647", "4294967296", "-4294967294", "-2", "-1"}) {
     SCOPED_TRACE(start);
     Sql(std::string("ALTER SEQUENCE GEN_DIRECTORY_ID RESTART WITH ") + start);
     EXPECT_EQ(NextGeneratorValue("GEN_DIRECTORY_ID"), -1);
   }
+  // Back inside the range, values are given again.
+  Sql("ALTER SEQUENCE GEN_DIRECTORY_ID RESTART WITH 0");
+  EXPECT_EQ(NextGeneratorValue("GEN_DIRECTORY_ID"), 1);
+  Sql("ALTER SEQUENCE GEN_DIRECTORY_ID RESTART WITH 2147483646");
+  EXPECT_EQ(NextGeneratorValue("GEN_DIRECTORY_ID"), 2147483647);
 }
 
 struct THasRowsCase {
