@@ -96,6 +96,21 @@ TEST_F(StartupTest, WithoutSettingsFileNothingIsCreated) {
   EXPECT_FALSE(FileExists(Dir.File("zorvana-directory.ini")));
 }
 
+// A settings file far too large to be settings is not read, the user is told
+// so before anything else, and the file stays as it was.
+TEST_F(StartupTest, OversizedSettingsFileIsToldAndLeftAsItWas) {
+  const std::string big = "[Main]\r\nFontSize=16\r\n" + std::string(5 * 1024 * 1024, ';') + "\r\n";
+  WriteFile(Dir.File("zorvana-directory.ini"), big);
+  EXPECT_EQ(Run(), 1);
+  ASSERT_EQ(Messages.Shown.size(), 2u);
+  EXPECT_EQ(Messages.Shown[0].Kind, TMsgKind::Warning);
+  EXPECT_EQ(Messages.Shown[0].Text.rfind("Файл настроек слишком большой и не прочитан:\r\n" +
+                                             Dir.File("zorvana-directory.ini") + "\r\n", 0), 0u)
+      << Messages.Shown[0].Text;
+  EXPECT_EQ(Messages.Shown[1].Text, "Отсутствет файл базы данных!\r\n" + Dir.File("DB/DB.fdb"));
+  EXPECT_TRUE(ReadFile(Dir.File("zorvana-directory.ini")) == big);
+}
+
 TEST_F(StartupTest, UnopenableDatabaseShowsTheSecondMessage) {
   WriteFile(Dir.File("DB/DB.fdb"), "not a database");
   EXPECT_EQ(Run(), 1);
