@@ -188,6 +188,42 @@ ISC_QUAD WriteBlob(IAttachment* attachment, ITransaction* transaction, const std
   return id;
 }
 
+// Room for the text of any value the engine turns into text here: dates,
+// times and time stamps (with a time zone name), scaled and floating point
+// numbers, booleans.
+constexpr unsigned kValueTextLength = 128;
+
+bool IsReadableAsIs(unsigned type, int scale) {
+  return (IsIntegerType(type) && scale == 0) || type == SQL_VARYING || type == SQL_TEXT || type == SQL_BLOB ||
+         type == SQL_ARRAY;
+}
+
+// The output metadata to fetch with: columns of a type this layer does not
+// read itself (a date, a time, a scaled or floating point number, a boolean,
+// all of which other software may add to a table) are asked for as text,
+// which the engine converts them to. Arrays stay as they are and read as NULL.
+IMessageMetadata* ReadableOutput(IMessageMetadata* described) {
+  TStatus status;
+  const unsigned count = described->getCount(&status);
+  status.Check();
+  TRef<IMetadataBuilder> builder(described->getBuilder(&status));
+  status.Check();
+  for (unsigned i = 0; i < count; ++i) {
+    const unsigned type = described->getType(&status, i) & ~1u;
+    const int scale = described->getScale(&status, i);
+    status.Check();
+    if (IsReadableAsIs(type, scale)) continue;
+    builder->setType(&status, i, SQL_VARYING);
+    builder->setLength(&status, i, kValueTextLength);
+    builder->setScale(&status, i, 0);
+    builder->setCharSet(&status, i, kCharSetWin1251);
+    status.Check();
+  }
+  IMessageMetadata* readable = builder->getMetadata(&status);
+  status.Check();
+  return readable;
+}
+
 bool OwnedByMeAndPrivate(const std::string& path) {
   struct stat info {};
   if (lstat(path.c_str(), &info) != 0) return false;
@@ -462,8 +498,9 @@ void TFbQuery::Prepare() {
   FStatement = statement;
   FPreparedOn = attachment;
   FPreparedIn = transaction;
-  FOutMeta = FStatement->getOutputMetadata(&status);
+  TRef<IMessageMetadata> described(FStatement->getOutputMetadata(&status));
   status.Check();
+  FOutMeta = ReadableOutput(described.get());
   unsigned count = FOutMeta->getCount(&status);
   FFieldNames.clear();
   for (unsigned i = 0; i < count; ++i) {
@@ -624,9 +661,7 @@ void TFbQuery::FetchRow() {
       value.SetString(Win1251ToUtf8(ReadBlob(Database->Attachment(), FResultTransaction
                                                                      ? FResultTransaction
                                                                      : Transaction->Handle(), id)));
-    } else {
-      throw EDatabaseError("Column " + FFieldNames[i] + " has a type this program does not read");
-    }
+    }  // an array column reads as NULL
   }
 }
 

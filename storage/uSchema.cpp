@@ -25,12 +25,14 @@ const std::vector<std::string>& DirectorySchemaStatements() {
   return statements;
 }
 
-void CreateDirectoryDatabase(const std::string& path) {
+void CreateDirectoryDatabase(const std::string& path) { CreateDatabaseWithSchema(path, DirectorySchemaStatements()); }
+
+void CreateDatabaseWithSchema(const std::string& path, const std::vector<std::string>& statements) {
   TFbDatabase database;
   database.DatabaseName = path;
   database.Params = DirectoryConnectionParams();
   database.CreateDatabase();
-  for (const std::string& ddl : DirectorySchemaStatements()) {
+  for (const std::string& ddl : statements) {
     // DDL must be committed before the next statement can use its objects.
     TFbTransaction transaction(&database);
     transaction.Params = {"concurrency", "wait", "write"};

@@ -11,3 +11,6 @@ const std::vector<std::string>& DirectorySchemaStatements();
 // Creates a new database file holding the schema; throws EDatabaseError,
 // also when a file already exists at path.
 void CreateDirectoryDatabase(const std::string& path);
+
+// The same with a schema of the caller's (the books of other software).
+void CreateDatabaseWithSchema(const std::string& path, const std::vector<std::string>& statements);
