@@ -2,11 +2,13 @@
 
 #include <firebird/Interface.h>
 #include <ibase.h>
+#include <langinfo.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -26,6 +28,7 @@ constexpr const char* kEmbeddedOnly = "Providers=Engine12";
 IMaster* Master() {
   static IMaster* master = [] {
     EnsureFirebirdLockFolder();
+    EnsureUtf8FileNames();
     return fb_get_master_interface();
   }();
   return master;
@@ -251,6 +254,14 @@ void EnsureFirebirdLockFolder() {
   setenv("FIREBIRD_LOCK", folder.c_str(), 0);
 }
 
+void EnsureUtf8FileNames() {
+  const char* codeset = nl_langinfo(CODESET);
+  if (codeset && std::strcmp(codeset, "UTF-8") == 0) return;
+  for (const char* locale : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
+    if (std::setlocale(LC_CTYPE, locale)) return;
+  }
+}
+
 // ---------------------------------------------------------------------------
 
 TFbDatabase::TFbDatabase() = default;
@@ -267,6 +278,10 @@ std::vector<unsigned char> TFbDatabase::BuildDpb(bool forCreate) const {
     dpb.AddString(tag->second, value);
   }
   dpb.AddString(isc_dpb_config, kEmbeddedOnly);
+  // The file name is UTF-8, as every text of this program; without saying
+  // so the client converts it from the process's character set, and under
+  // the C locale a name with Cyrillic letters cannot be converted at all.
+  dpb.AddTag(isc_dpb_utf8_filename);
   if (forCreate) {
     dpb.AddString(isc_dpb_set_db_charset, "WIN1251");
     dpb.AddInt(isc_dpb_sql_dialect, 3);

@@ -34,6 +34,14 @@ class EDatabaseError : public std::runtime_error {
 // the first call into the client library; safe to call more than once.
 void EnsureFirebirdLockFolder();
 
+// File names cross the client as UTF-8 (isc_dpb_utf8_filename), and the
+// embedded engine turns them into the process's character set before it
+// opens the file: under the C locale (ASCII) a folder named in Cyrillic
+// could never be opened. So, when the process's character set is not
+// UTF-8, its LC_CTYPE becomes a UTF-8 one (the program keeps every text in
+// UTF-8 anyway). Called before the first call into the client library.
+void EnsureUtf8FileNames();
+
 // The connection ("DB"). Parameters are "name=value" texts; the ones this
 // program uses are user_name, password and lc_ctype. The connection is
 // embedded only: a failed open never falls through to a network server.

@@ -120,6 +120,27 @@ TEST_F(StartupTest, UnopenableDatabaseShowsTheSecondMessage) {
   EXPECT_EQ(ReportFiles(), (std::vector<std::string>{".log", ".png"}));
 }
 
+// The program in a folder named in Cyrillic, started with the "C" locale (a
+// session without a language setting): it opens its book and runs.
+TEST(StartupLocale, BookInACyrillicFolderOpensUnderTheCLocale) {
+  TTempDir dir;
+  const std::string folder = dir.File("Справочник «Проба»/");
+  std::filesystem::create_directories(folder + "DB");
+  std::filesystem::copy_file(ZORVANA_PROGRAM, folder + "zorvana-directory");
+  std::filesystem::copy(std::filesystem::path(ZORVANA_PROGRAM).parent_path() / "Help", folder + "Help");
+  WriteFile(folder + "zorvana-directory.ini", "[Main]\nIsFirstStart=0\n");
+  CreateDirectoryDatabase(folder + "DB/DB.fdb");
+  // Waits until the program has the book open, then asks it to end as the
+  // desktop would at logout; a failed open would have shown its box instead.
+  std::string command = "env -i PATH=/usr/bin:/bin LC_ALL=C LANG=C QT_QPA_PLATFORM=offscreen \"" + folder +
+                        "zorvana-directory\" > \"" + dir.File("out.txt") + "\" 2>&1 & pid=$!; "
+                        "for i in $(seq 100); do ls -l /proc/$pid/fd 2>/dev/null | grep -q DB.fdb && break; "
+                        "sleep 0.2; done; sleep 1; kill -TERM $pid; wait $pid";
+  int status = std::system(("timeout 120 bash -c '" + command + "'").c_str());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << "status " << status << ":\n" << ReadFile(dir.File("out.txt"));
+}
+
 // The embedded engine keeps lock files in a shared folder that root creates
 // inaccessible to others; an ordinary user must still be able to start.
 TEST(StartupAsUser, OrdinaryUserStartsOnTheirOwnBook) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "TestSupport.h"
 #include "uGlobals.h"
 #include "udmDB.h"
@@ -68,6 +71,25 @@ TEST_F(OpenDatabaseTest, FileHeldByAnotherProcessGivesTheSecondMessage) {
   TdmDB again;
   EXPECT_TRUE(again.OpenDatabase());
   EXPECT_TRUE(Messages.Shown.empty());
+}
+
+// A book in a folder named in Cyrillic opens in a process whose locale is
+// "C", as a desktop session without a language setting starts programs.
+TEST(OpenDatabaseLocale, BookInACyrillicFolderOpensUnderTheCLocale) {
+  TTempDir dir;
+  const std::string folder = dir.File("Справочник «Проба»/");
+  std::filesystem::create_directories(folder);
+  {
+    TTempDatabase book;
+    std::filesystem::copy_file(book.Path(), folder + "DB.fdb");
+  }
+  const char* previous = std::getenv("LC_ALL");
+  const std::string kept = previous ? previous : "";
+  setenv("LC_ALL", "C", 1);
+  TChildProcess holder({TestProgramDir() + "hold_database", folder + "DB.fdb"});
+  previous ? setenv("LC_ALL", kept.c_str(), 1) : unsetenv("LC_ALL");
+  EXPECT_EQ(holder.ReadLine(), "ready");
+  EXPECT_EQ(holder.Finish(), 0);
 }
 
 TEST_F(OpenDatabaseTest, GoodFileOpensWithTransactionsNotStarted) {
