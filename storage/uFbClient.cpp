@@ -40,6 +40,17 @@ std::string UpperAscii(std::string_view text) {
   return out;
 }
 
+// The error codes and the operating system's error number of a status
+// vector: pairs of an argument kind and its value(s), up to isc_arg_end.
+void ReadErrorVector(const intptr_t* vector, std::vector<long>& codes, int& osError) {
+  while (vector && *vector != isc_arg_end) {
+    const intptr_t kind = vector[0];
+    if (kind == isc_arg_gds) codes.push_back(static_cast<long>(vector[1]));
+    if (kind == isc_arg_unix && osError == 0) osError = static_cast<int>(vector[1]);
+    vector += kind == isc_arg_cstring ? 3 : 2;
+  }
+}
+
 // A status of our own for each call; errors become EDatabaseError.
 class TStatus {
  public:
@@ -51,7 +62,11 @@ class TStatus {
   CheckStatusWrapper* operator&() { return &FWrapper; }
   bool Failed() const { return (FWrapper.getState() & IStatus::STATE_ERRORS) != 0; }
   void Check() {
-    if (Failed()) throw EDatabaseError(Text());
+    if (!Failed()) return;
+    std::vector<long> codes;
+    int osError = 0;
+    ReadErrorVector(FWrapper.getErrors(), codes, osError);
+    throw EDatabaseError(Text(), std::move(codes), osError);
   }
   std::string Text() {
     char buffer[2048];
@@ -236,6 +251,10 @@ bool OwnedByMeAndPrivate(const std::string& path) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
+
+bool EDatabaseError::HasCode(long code) const {
+  return std::find(FCodes.begin(), FCodes.end(), code) != FCodes.end();
+}
 
 void EnsureFirebirdLockFolder() {
   static bool done = false;

@@ -23,10 +23,23 @@ class IMessageMetadata;
 }  // namespace Firebird
 
 // Every failure of the database layer: Firebird's formatted status text, or
-// a text conversion that Windows-1251 cannot hold.
+// a text conversion that Windows-1251 cannot hold. A failure reported by
+// Firebird carries its error codes (isc_..., outermost first) and the
+// operating system's error number where Firebird names one (0 otherwise),
+// so that callers can tell causes apart without reading the text.
 class EDatabaseError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+  EDatabaseError(const std::string& message, std::vector<long> codes, int osError)
+      : std::runtime_error(message), FCodes(std::move(codes)), FOsError(osError) {}
+
+  const std::vector<long>& Codes() const { return FCodes; }
+  bool HasCode(long code) const;
+  int OsError() const { return FOsError; }
+
+ private:
+  std::vector<long> FCodes;
+  int FOsError = 0;
 };
 
 // Points the embedded engine's lock files at a folder of the user's own
