@@ -29,17 +29,6 @@ void ReplaceAll(std::string& text, char from, char to) {
   }
 }
 
-// "1 234 567": the thousands apart, as sizes are written in Russian texts.
-std::string GroupThousands(unsigned long long value) {
-  const std::string digits = std::to_string(value);
-  std::string grouped;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ' ';
-    grouped += digits[i];
-  }
-  return grouped;
-}
-
 void NoteTooLarge(TGlobals& g, const TIniFile& ini, const std::string& what) {
   if (!ini.IsTooLarge()) return;
   if (!g.SettingsWarning.empty()) g.SettingsWarning += "\r\n\r\n";

@@ -223,3 +223,13 @@ std::string ShortenForMessage(std::string_view utf8, size_t maxChars) {
   if (pos >= utf8.size()) return std::string(utf8);
   return std::string(utf8.substr(0, pos)) + "…";
 }
+
+std::string GroupThousands(unsigned long long value) {
+  const std::string digits = std::to_string(value);
+  std::string grouped;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ' ';
+    grouped += digits[i];
+  }
+  return grouped;
+}

@@ -74,3 +74,7 @@ std::string_view TrimBlanks(std::string_view text);
 // A text quoted inside a message, cut to a readable length: at most
 // maxChars characters, then "…" when something was cut.
 std::string ShortenForMessage(std::string_view utf8, size_t maxChars = 200);
+
+// "1 234 567": a number with its thousands set apart by blanks, as numbers
+// are written in Russian texts.
+std::string GroupThousands(unsigned long long value);

@@ -206,6 +206,22 @@ ISC_QUAD WriteBlob(IAttachment* attachment, ITransaction* transaction, const std
   return id;
 }
 
+// The longest text Firebird takes as a value of a parameter that is no
+// blob: the largest VARCHAR.
+constexpr size_t kMaxVaryingLength = 32765;
+
+// A text bound to a parameter that is no blob must fit the declared length
+// (a CHAR or VARCHAR column: read from the statement, not assumed), or the
+// largest VARCHAR for any other type. Throws ETextTooLong otherwise.
+void CheckTextFits(IMessageMetadata* declared, unsigned index, const std::string& text, const std::string& name) {
+  TStatus status;
+  const unsigned type = declared->getType(&status, index) & ~1u;
+  const unsigned length = declared->getLength(&status, index);
+  status.Check();
+  const size_t limit = type == SQL_VARYING || type == SQL_TEXT ? length : kMaxVaryingLength;
+  if (text.size() > limit) throw ETextTooLong(name, text.size(), limit);
+}
+
 // Room for the text of any value the engine turns into text here: dates,
 // times and time stamps (with a time zone name), scaled and floating point
 // numbers, booleans.
@@ -251,6 +267,13 @@ bool OwnedByMeAndPrivate(const std::string& path) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
+
+ETextTooLong::ETextTooLong(const std::string& parameter, size_t length, size_t limit)
+    : EDatabaseError("Текст параметра " + parameter + " длиной " + std::to_string(length) +
+                     " символов не помещается в поле длиной " + std::to_string(limit) + " символов"),
+      FParameter(parameter),
+      FLength(length),
+      FLimit(limit) {}
 
 bool EDatabaseError::HasCode(long code) const {
   return std::find(FCodes.begin(), FCodes.end(), code) != FCodes.end();
@@ -574,6 +597,7 @@ std::vector<unsigned char> TFbQuery::BuildInput(IMessageMetadata*& metadata) {
     } else {
       texts[i] = ToDatabaseText(value.AsString());
       if (declaredType != SQL_BLOB) {
+        CheckTextFits(declared.get(), i, texts[i], FParamNames[FParamSlots[i]]);
         builder->setType(&status, i, SQL_VARYING);
         builder->setLength(&status, i, static_cast<unsigned>(std::max<size_t>(texts[i].size(), 1)));
         builder->setCharSet(&status, i, kCharSetWin1251);

@@ -42,6 +42,22 @@ class EDatabaseError : public std::runtime_error {
   int FOsError = 0;
 };
 
+// A text longer than the column or parameter it is bound to: it is refused
+// before anything is sent, never stored shortened. Lengths are characters
+// (one byte each in the connection's character set).
+class ETextTooLong : public EDatabaseError {
+ public:
+  ETextTooLong(const std::string& parameter, size_t length, size_t limit);
+  const std::string& Parameter() const { return FParameter; }  // upper case, as in ParamNames
+  size_t Length() const { return FLength; }
+  size_t Limit() const { return FLimit; }
+
+ private:
+  std::string FParameter;
+  size_t FLength;
+  size_t FLimit;
+};
+
 // Points the embedded engine's lock files at a folder of the user's own
 // (FIREBIRD_LOCK), unless the environment already names one. Called before
 // the first call into the client library; safe to call more than once.

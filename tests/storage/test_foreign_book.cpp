@@ -13,6 +13,7 @@
 #include "uDBDirectory.h"
 #include "uDirectory.h"
 #include "uExchangeRows.h"
+#include "uText.h"
 
 namespace {
 
@@ -119,5 +120,56 @@ TEST_F(WideBookTest, FurtherColumnsReadAsTextAndLeaveEveryCommandWorking) {
   EXPECT_EQ(copy.Description, "папка\r\nA");
   EXPECT_EQ(copy.Childs, 2);
 }
+
+// The title column of another size or character set: its own declared
+// length is the limit, read from the statement, and a title is stored whole
+// up to it and refused past it.
+struct TTitleColumnCase {
+  const char* Column;
+  size_t Limit;
+};
+
+class TitleColumnTest : public TBookTest, public ::testing::WithParamInterface<TTitleColumnCase> {
+ protected:
+  TitleColumnTest()
+      : TBookTest({std::string("CREATE TABLE directory (idd INTEGER NOT NULL PRIMARY KEY, id_parent INTEGER,"
+                               " order_position INTEGER, title ") +
+                       GetParam().Column +
+                       ", description BLOB SUB_TYPE TEXT CHARACTER SET WIN1251, kind SMALLINT, flags INTEGER)",
+                   "CREATE SEQUENCE GEN_DIRECTORY_ID"}) {}
+};
+
+TEST_P(TitleColumnTest, TitleIsStoredWholeUpToTheColumnsLengthAndRefusedPastIt) {
+  const size_t limit = GetParam().Limit;
+  TDirectory entry;
+  entry.Id = NextGeneratorValue("GEN_DIRECTORY_ID");
+  entry.Title = std::string(limit, 'W');
+  std::string reason;
+  ASSERT_TRUE(TDBDirectorySaveCmd::Run(&entry, nullptr, &reason)) << reason;
+  TDirectory read;
+  read.Id = entry.Id;
+  ASSERT_TRUE(TDBDirectoryReadCmd::Run(&read));
+  EXPECT_EQ(read.Title, entry.Title);
+
+  for (size_t length : {limit + 1, size_t(65540)}) {
+    TDirectory longer = entry;
+    longer.Title.clear();
+    for (size_t i = 0; i < length; ++i) longer.Title += "Ж";
+    EXPECT_FALSE(TDBDirectorySaveCmd::Run(&longer, nullptr, &reason));
+    EXPECT_EQ(reason, "Текст поля «Название» слишком длинный: " + GroupThousands(length) +
+                          " символов, а база данных вмещает в этом поле не больше " + GroupThousands(limit) + ".");
+  }
+  ASSERT_TRUE(TDBDirectoryReadCmd::Run(&read));
+  EXPECT_EQ(read.Title, entry.Title);
+}
+
+INSTANTIATE_TEST_SUITE_P(Columns, TitleColumnTest,
+                         ::testing::Values(TTitleColumnCase{"VARCHAR(100) CHARACTER SET WIN1251", 100},
+                                           TTitleColumnCase{"VARCHAR(100) CHARACTER SET UTF8", 100},
+                                           TTitleColumnCase{"CHAR(10) CHARACTER SET WIN1251", 10},
+                                           TTitleColumnCase{"VARCHAR(32765) CHARACTER SET WIN1251", 32765}),
+                         [](const ::testing::TestParamInfo<TTitleColumnCase>& info) {
+                           return std::to_string(info.index);
+                         });
 
 }  // namespace
