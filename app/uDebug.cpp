@@ -10,7 +10,9 @@
 
 #include <boost/stacktrace.hpp>
 
+#include <dirent.h>
 #include <dlfcn.h>
+#include <sys/file.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,8 +32,13 @@ extern const int kCxaThrowInterposed;
 namespace {
 
 constexpr std::size_t kMaxFrames = 4096;
-constexpr const char* kDumpName = "crash.raw";
-constexpr const char* kMapsName = "crash.maps";
+// Each process dumps into files named after its id: "crash-<pid>.raw" and
+// "crash-<pid>.maps". The raw file stays locked (flock) while its process
+// lives, so a second copy of the program tells a running copy's files from
+// a crashed one's.
+constexpr const char* kDumpPrefix = "crash-";
+constexpr const char* kDumpSuffix = ".raw";
+constexpr const char* kMapsSuffix = ".maps";
 constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 constexpr std::size_t kFatalCount = sizeof kFatalSignals / sizeof kFatalSignals[0];
 
@@ -265,53 +272,119 @@ std::vector<TMapping> ParseMaps(const std::string& text) {
   return maps;
 }
 
-// Turns the raw dump of a crash of the previous run into a listing.
-void SymboliseLeftoverDump() {
-  const std::string dumpFile = gLogPath + kDumpName;
-  const std::string mapsFile = gLogPath + kMapsName;
-  std::string raw = ReadWholeFile(dumpFile);
-  if (!raw.empty()) {
-    std::string mapsText = ReadWholeFile(mapsFile);
-    std::string signalLine = mapsText.substr(0, mapsText.find('\n'));
-    std::vector<TMapping> before = ParseMaps(mapsText);
-    std::vector<TMapping> now = ParseMaps(ReadWholeFile("/proc/self/maps"));
+std::string DumpBase(const std::string& pid) { return gLogPath + kDumpPrefix + pid; }
 
-    std::string listing = "Fatal signal " + signalLine + "\r\n";
-    std::size_t count = raw.size() / sizeof(std::uintptr_t);
-    for (std::size_t i = 0; i < count && i < kMaxFrames; ++i) {
-      std::uintptr_t address;
-      std::memcpy(&address, raw.data() + i * sizeof address, sizeof address);
-      if (address == 0) break;
-      const TMapping* old = nullptr;
-      for (const TMapping& m : before) {
-        if (address >= m.Start && address < m.End) old = &m;
-      }
-      std::uintptr_t lookup = 0;
-      std::uintptr_t fileOffset = old ? address - old->Start + old->Offset : 0;
-      for (const TMapping& m : now) {
-        if (old && m.Path == old->Path && fileOffset >= m.Offset && fileOffset < m.Offset + (m.End - m.Start)) {
-          lookup = m.Start + (fileOffset - m.Offset);
-        }
-      }
-      if (lookup != 0) {
-        AppendFrame(listing, address, lookup, true);
-      } else {
-        if (old) listing.append("(+").append(Hex(fileOffset)).append(") ");
-        listing.append("[").append(Hex(address)).append("]\r\n");
+// The process id in a dump file name, or empty when the name is no dump's.
+std::string DumpPid(const std::string& name) {
+  const std::string prefix = kDumpPrefix;
+  const std::string suffix = kDumpSuffix;
+  if (name.size() <= prefix.size() + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+      name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+    return {};
+  }
+  std::string pid = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+  return pid.find_first_not_of("0123456789") == std::string::npos ? pid : std::string();
+}
+
+std::string ReadFromStart(int fd) {
+  std::string bytes;
+  char chunk[8192];
+  ssize_t got;
+  while ((got = ::pread(fd, chunk, sizeof chunk, static_cast<off_t>(bytes.size()))) > 0) {
+    bytes.append(chunk, static_cast<std::size_t>(got));
+  }
+  return bytes;
+}
+
+// The listing of a raw dump, its frames looked up through the module map
+// of the process that wrote it.
+std::string ListDump(const std::string& raw, const std::string& mapsText) {
+  std::string signalLine = mapsText.substr(0, mapsText.find('\n'));
+  std::vector<TMapping> before = ParseMaps(mapsText);
+  std::vector<TMapping> now = ParseMaps(ReadWholeFile("/proc/self/maps"));
+
+  std::string listing = "Fatal signal " + signalLine + "\r\n";
+  std::size_t count = raw.size() / sizeof(std::uintptr_t);
+  for (std::size_t i = 0; i < count && i < kMaxFrames; ++i) {
+    std::uintptr_t address;
+    std::memcpy(&address, raw.data() + i * sizeof address, sizeof address);
+    if (address == 0) break;
+    const TMapping* old = nullptr;
+    for (const TMapping& m : before) {
+      if (address >= m.Start && address < m.End) old = &m;
+    }
+    std::uintptr_t lookup = 0;
+    std::uintptr_t fileOffset = old ? address - old->Start + old->Offset : 0;
+    for (const TMapping& m : now) {
+      if (old && m.Path == old->Path && fileOffset >= m.Offset && fileOffset < m.Offset + (m.End - m.Start)) {
+        lookup = m.Start + (fileOffset - m.Offset);
       }
     }
-    struct stat info{};
-    std::time_t when = ::stat(dumpFile.c_str(), &info) == 0 ? info.st_mtime : std::time(nullptr);
-    WriteNewFile(UniqueBase(when) + ".log", listing.data(), listing.size());
+    if (lookup != 0) {
+      AppendFrame(listing, address, lookup, true);
+    } else {
+      if (old) listing.append("(+").append(Hex(fileOffset)).append(") ");
+      listing.append("[").append(Hex(address)).append("]\r\n");
+    }
   }
-  ::unlink(dumpFile.c_str());
-  ::unlink(mapsFile.c_str());
+  return listing;
 }
+
+// Turns the raw dump a crashed process left into a listing and removes its
+// files. The dump of a process that still runs is locked and left alone;
+// so is one another starting copy has taken meanwhile.
+void SymboliseDump(const std::string& pid) {
+  const std::string dumpFile = DumpBase(pid) + kDumpSuffix;
+  int fd = ::open(dumpFile.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat info{};
+  const bool mine = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &info) == 0 && info.st_nlink > 0;
+  if (mine) {
+    std::string raw = ReadFromStart(fd);
+    if (!raw.empty()) {
+      std::string listing = ListDump(raw, ReadWholeFile(DumpBase(pid) + kMapsSuffix));
+      WriteNewFile(UniqueBase(info.st_mtime) + ".log", listing.data(), listing.size());
+    }
+    ::unlink((DumpBase(pid) + kMapsSuffix).c_str());
+    ::unlink(dumpFile.c_str());
+  }
+  ::close(fd);
+}
+
+// Every dump left by a process that has ended (a crash, or a kill that
+// gave it no time to clean up) becomes a listing or goes.
+void SymboliseLeftoverDumps() {
+  DIR* folder = ::opendir(gLogPath.c_str());
+  if (!folder) return;
+  std::vector<std::string> pids;
+  while (const dirent* item = ::readdir(folder)) {
+    std::string pid = DumpPid(item->d_name);
+    if (!pid.empty()) pids.push_back(pid);
+  }
+  ::closedir(folder);
+  for (const std::string& pid : pids) SymboliseDump(pid);
+}
+
+// This process's raw dump file, locked before it gets its name, so that no
+// other copy ever sees it unlocked while this process lives.
+int CreateLockedDumpFile(const std::string& file) {
+  const std::string draft = file + ".new";
+  int fd = ::open(draft.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return -1;
+  if (::flock(fd, LOCK_EX) != 0 || ::rename(draft.c_str(), file.c_str()) != 0) {
+    ::unlink(draft.c_str());
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+std::string OwnPid() { return std::to_string(::getpid()); }
 
 void InstallFaultHandlers() {
   if (!MakeFolders(gLogPath)) return;
-  gDumpFd = ::open((gLogPath + kDumpName).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  gMapsFd = ::open((gLogPath + kMapsName).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  gDumpFd = CreateLockedDumpFile(DumpBase(OwnPid()) + kDumpSuffix);
+  gMapsFd = ::open((DumpBase(OwnPid()) + kMapsSuffix).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   gFaultDumped = false;
 
   // A stack overflow leaves no room for the handler on the thread's own stack.
@@ -339,15 +412,16 @@ void RemoveFaultHandlers() {
     gAltStackInstalled = false;
   }
   gAltStack = std::vector<char>();
-  for (int* fd : {&gDumpFd, &gMapsFd}) {
+  // Empty after a run without a fault: nothing to keep. Removed while the
+  // dump file is still locked, so no other copy takes them meanwhile.
+  struct stat info{};
+  if (gDumpFd >= 0 && ::fstat(gDumpFd, &info) == 0 && info.st_size == 0) {
+    ::unlink((DumpBase(OwnPid()) + kMapsSuffix).c_str());
+    ::unlink((DumpBase(OwnPid()) + kDumpSuffix).c_str());
+  }
+  for (int* fd : {&gMapsFd, &gDumpFd}) {
     if (*fd >= 0) ::close(*fd);
     *fd = -1;
-  }
-  // Empty after a run without a fault: nothing to keep.
-  for (const char* name : {kDumpName, kMapsName}) {
-    std::string file = gLogPath + name;
-    struct stat info{};
-    if (::stat(file.c_str(), &info) == 0 && info.st_size == 0) ::unlink(file.c_str());
   }
 }
 
@@ -415,7 +489,7 @@ TDebugUnit::TDebugUnit(const std::string& appPath) {
   if (gLogPath.empty()) gLogPath = appPath + "Logs/Exceptions/";
   gListing.reserve(64 * 1024);
   try {
-    SymboliseLeftoverDump();
+    SymboliseLeftoverDumps();
   } catch (...) {
     // An unreadable leftover must not stop the program from starting.
   }

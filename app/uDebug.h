@@ -5,7 +5,10 @@
 // runs. S is the local time "yyyy.mm.dd-hh.nn.ss", with "-2", "-3"... added
 // when that name is taken, so reports within one second survive side by side.
 // Processor and system faults (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT)
-// leave a raw stack dump that the next start turns into a listing.
+// leave a raw stack dump that the next start turns into a listing. Every
+// process dumps into files of its own ("crash-<pid>.raw" and ".maps"),
+// locked while it lives: a start lists only the dumps of processes that
+// have ended, never those of a copy that still runs.
 // Nothing is ever shown, and a report never changes the exception's course.
 
 #include <functional>
@@ -27,8 +30,8 @@ bool SaveScreenshot(const std::string& file);
 void SetReportProbe(std::function<void()> probe);
 
 // The unit's start and shutdown steps. Construction sets LogPath (when still
-// empty) to appPath + "Logs/Exceptions/", turns a raw dump left by a crash of
-// the previous run into a listing, installs the fault handlers and enables
+// empty) to appPath + "Logs/Exceptions/", turns the raw dumps left by
+// crashed processes into listings, installs the fault handlers and enables
 // the hook; destruction undoes all of it and clears LogPath.
 class TDebugUnit {
  public:

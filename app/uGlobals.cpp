@@ -29,9 +29,18 @@ void ReplaceAll(std::string& text, char from, char to) {
   }
 }
 
+void NoteTooLarge(TGlobals& g, const TIniFile& ini, const std::string& what) {
+  if (!ini.IsTooLarge()) return;
+  if (!g.SettingsWarning.empty()) g.SettingsWarning += "\r\n\r\n";
+  g.SettingsWarning += what + " слишком большой и не прочитан:\r\n" + ini.FileName() + "\r\n" + "Его размер " +
+                       GroupThousands(ini.FileSize()) + " байт, а допустимо не больше " +
+                       GroupThousands(kMaxIniFileSize) + " байт. Программа этот файл не изменит.";
+}
+
 void LoadUserSettings(TGlobals& g) {
   if (!FileExists(g.SettingsFile)) return;
   const TIniFile ini(g.SettingsFile);
+  NoteTooLarge(g, ini, "Файл настроек");
   g.FontSize = ini.ReadInteger(kMainSection, "FontSize", g.FontSize);
   g.IsFirstStart = ini.ReadBool(kMainSection, "IsFirstStart", g.IsFirstStart);
   g.DirectoryWordWrap = ini.ReadBool(kMainSection, "DirectoryWordWrap", g.DirectoryWordWrap);
@@ -57,6 +66,7 @@ void ChooseGlobalIniFile(TGlobals& g) {
 void LoadProductInformation(TGlobals& g) {
   if (!FileExists(g.GlobalIniFile)) return;
   const TIniFile ini(g.GlobalIniFile);
+  NoteTooLarge(g, ini, "Файл сведений о программе");
   g.Title = ini.ReadString(kMainSection, "Title", g.Title);
   g.SmallTitle = ini.ReadString(kMainSection, "SmallTitle", g.SmallTitle);
   // A bar marks where a long title may break; a caption shows it as a blank.

@@ -36,6 +36,11 @@ struct TGlobals {
   std::string URL;
   std::string Type = "ЗОРВАНА";
   std::string Program;
+
+  // Set by LoadSettings when the settings file or Global.ini was too large
+  // to be read (see kMaxIniFileSize): what the program tells the user at
+  // start. Empty when both were read as usual.
+  std::string SettingsWarning;
 };
 
 TGlobals& Globals();

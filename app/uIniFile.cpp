@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -16,7 +17,6 @@
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-constexpr std::string_view kBlanks = " \t\r\v\f";
 // Used for added lines when the file has no line break to copy.
 constexpr std::string_view kDefaultLineEnding = "\n";
 
@@ -46,21 +46,37 @@ bool IsExistingRegularFile(const std::string& name) {
   return ::stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-// O_NONBLOCK keeps a FIFO put in the file's place from hanging the program.
-std::optional<std::string> ReadWholeFile(const std::string& name) {
+struct TFileContent {
+  bool Read = false;
+  unsigned long long Size = 0;
+  std::string Bytes;
+};
+
+// A regular file of at most maxSize bytes, read whole; a larger one is only
+// measured. O_NONBLOCK keeps a FIFO put in the file's place from hanging the
+// program.
+TFileContent ReadWholeFile(const std::string& name, unsigned long long maxSize) {
+  TFileContent content;
   TFileDescriptor file(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!file.IsRegularFile()) return std::nullopt;
-  std::string bytes;
-  char buffer[4096];
+  struct stat info {};
+  if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return content;
+  content.Size = static_cast<unsigned long long>(info.st_size);
+  if (content.Size > maxSize) return content;
+  std::string& bytes = content.Bytes;
+  bytes.reserve(static_cast<size_t>(content.Size));
+  std::vector<char> buffer(1 << 20);
   for (;;) {
-    ssize_t count = ::read(file.Get(), buffer, sizeof buffer);
-    if (count == 0) return bytes;
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      return std::nullopt;
-    }
-    bytes.append(buffer, static_cast<size_t>(count));
+    ssize_t count = ::read(file.Get(), buffer.data(), buffer.size());
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) return content;
+    if (count == 0) break;
+    bytes.append(buffer.data(), static_cast<size_t>(count));
+    // A file that grows past the limit while it is read counts as too large.
+    content.Size = std::max<unsigned long long>(content.Size, bytes.size());
+    if (content.Size > maxSize) return content;
   }
+  content.Read = true;
+  return content;
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -85,13 +101,6 @@ bool RewriteExistingFile(const std::string& name, std::string_view bytes) {
 
 // ---- Lines ---------------------------------------------------------------
 
-std::string_view Trim(std::string_view text) {
-  size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  size_t last = text.find_last_not_of(kBlanks);
-  return text.substr(first, last - first + 1);
-}
-
 // As Windows does: one pair of matching quotes around the whole value goes.
 std::string_view Unquote(std::string_view value) {
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
@@ -101,31 +110,18 @@ std::string_view Unquote(std::string_view value) {
   return value;
 }
 
-std::string FoldName(std::string_view name) { return Utf8ToLower(Trim(name)); }
+std::string FoldName(std::string_view name) { return Utf8ToLower(TrimBlanks(name)); }
+
+// Whether a name in the file is the wanted one (given folded). Lower-casing
+// keeps the byte length of every letter it changes (Latin and Cyrillic), so
+// names of another length are passed over without folding them.
+bool IsName(std::string_view name, const std::string& folded) {
+  name = TrimBlanks(name);
+  return name.size() == folded.size() && Utf8ToLower(name) == folded;
+}
 
 bool HasLineBreak(std::string_view text) {
   return text.find_first_of("\r\n") != std::string_view::npos;
-}
-
-struct TRawLine {
-  std::string_view Content;
-  std::string_view Ending;  // "\r\n", "\n" or empty at the very end
-};
-
-std::vector<TRawLine> SplitLines(std::string_view body) {
-  std::vector<TRawLine> lines;
-  while (!body.empty()) {
-    size_t newline = body.find('\n');
-    size_t length = newline == std::string_view::npos ? body.size() : newline + 1;
-    size_t contentLength = newline == std::string_view::npos ? body.size() : newline;
-    if (contentLength > 0 && newline != std::string_view::npos && body[contentLength - 1] == '\r') {
-      --contentLength;
-    }
-    lines.push_back(
-        {body.substr(0, contentLength), body.substr(contentLength, length - contentLength)});
-    body.remove_prefix(length);
-  }
-  return lines;
 }
 
 std::string SectionHeader(std::string_view section) {
@@ -138,11 +134,11 @@ std::string SectionHeader(std::string_view section) {
 }
 
 std::optional<std::string_view> SectionName(std::string_view text) {
-  std::string_view trimmed = Trim(text);
+  std::string_view trimmed = TrimBlanks(text);
   if (trimmed.empty() || trimmed.front() != '[') return std::nullopt;
   size_t close = trimmed.rfind(']');
   if (close == std::string_view::npos || close == 0) return std::nullopt;
-  return Trim(trimmed.substr(1, close - 1));
+  return TrimBlanks(trimmed.substr(1, close - 1));
 }
 
 struct TKeyLine {
@@ -151,18 +147,19 @@ struct TKeyLine {
 };
 
 std::optional<TKeyLine> ParseKeyLine(std::string_view text) {
-  std::string_view trimmed = Trim(text);
+  std::string_view trimmed = TrimBlanks(text);
   if (trimmed.empty() || trimmed.front() == ';') return std::nullopt;
   size_t equals = text.find('=');
   if (equals == std::string_view::npos) return std::nullopt;
-  size_t valueStart = text.find_first_not_of(kBlanks, equals + 1);
+  size_t valueStart = equals + 1;
+  while (valueStart < text.size() && IsBlankChar(text[valueStart])) ++valueStart;
   // An empty value is replaced right after "=", not after trailing blanks.
-  if (valueStart == std::string_view::npos) valueStart = equals + 1;
-  return TKeyLine{Trim(text.substr(0, equals)), valueStart};
+  if (valueStart == text.size()) valueStart = equals + 1;
+  return TKeyLine{TrimBlanks(text.substr(0, equals)), valueStart};
 }
 
 std::string_view ValueOf(std::string_view text, const TKeyLine& line) {
-  return Unquote(Trim(text.substr(line.ValueStart)));
+  return Unquote(TrimBlanks(text.substr(line.ValueStart)));
 }
 
 // ---- Numbers -------------------------------------------------------------
@@ -206,29 +203,31 @@ std::optional<int> ParseInteger(std::string_view text) {
 
 TIniFile::TIniFile(std::string fileName) : FFileName(std::move(fileName)) {
   try {
-    if (std::optional<std::string> bytes = ReadWholeFile(FFileName)) {
-      Parse(*bytes);
+    TFileContent content = ReadWholeFile(FFileName, kMaxIniFileSize);
+    FFileSize = content.Size;
+    FTooLarge = content.Size > kMaxIniFileSize;
+    if (content.Read) {
+      Parse(std::move(content.Bytes));
       FLoaded = true;
     }
   } catch (const std::exception&) {
     // An unreadable file reads as empty.
-    FLines.clear();
+    FText.clear();
     FLoaded = false;
   }
 }
 
-void TIniFile::Parse(const std::string& bytes) {
-  std::string_view body = bytes;
-  FEncoding = IsValidUtf8(body) ? TIniEncoding::Utf8 : TIniEncoding::Win1251;
-  if (FEncoding == TIniEncoding::Utf8 && body.starts_with(kByteOrderMark)) {
-    FHasByteOrderMark = true;
-    body.remove_prefix(kByteOrderMark.size());
+void TIniFile::Parse(std::string bytes) {
+  FEncoding = IsValidUtf8(bytes) ? TIniEncoding::Utf8 : TIniEncoding::Win1251;
+  if (FEncoding == TIniEncoding::Win1251) {
+    // Every byte has a character of its own, so writing the text back in
+    // Windows-1251 gives the same bytes.
+    FText = Win1251ToUtf8(bytes);
+    return;
   }
-  for (const TRawLine& raw : SplitLines(body)) {
-    std::string text = FEncoding == TIniEncoding::Utf8 ? std::string(raw.Content)
-                                                       : Win1251ToUtf8(raw.Content);
-    FLines.push_back({std::move(text), std::string(raw.Content), std::string(raw.Ending)});
-  }
+  FHasByteOrderMark = std::string_view(bytes).starts_with(kByteOrderMark);
+  if (FHasByteOrderMark) bytes.erase(0, kByteOrderMark.size());
+  FText = std::move(bytes);
 }
 
 std::string TIniFile::Encode(std::string_view utf8) const {
@@ -237,51 +236,53 @@ std::string TIniFile::Encode(std::string_view utf8) const {
 }
 
 std::string TIniFile::NewLineEnding() const {
-  for (const TLine& line : FLines) {
-    if (!line.Ending.empty()) return line.Ending;
+  for (size_t pos = 0; pos < FText.size();) {
+    const TTextLineView line = NextTextLine(FText, pos);
+    if (!line.Break.empty()) return std::string(line.Break);
   }
   return std::string(kDefaultLineEnding);
 }
 
-std::optional<size_t> TIniFile::FindSection(std::string_view section) const {
+std::optional<TIniFile::TSpan> TIniFile::FindSection(std::string_view section) const {
   const std::string wanted = FoldName(section);
-  for (size_t i = 0; i < FLines.size(); ++i) {
-    std::optional<std::string_view> name = SectionName(FLines[i].Text);
-    if (name && FoldName(*name) == wanted) return i;
+  for (size_t pos = 0; pos < FText.size();) {
+    const size_t start = pos;
+    const TTextLineView line = NextTextLine(FText, pos);
+    std::optional<std::string_view> name = SectionName(line.Text);
+    if (name && IsName(*name, wanted)) return TSpan{start, start + line.Text.size(), pos};
   }
   return std::nullopt;
 }
 
-size_t TIniFile::SectionEnd(size_t header) const {
-  size_t i = header + 1;
-  while (i < FLines.size() && !SectionName(FLines[i].Text)) ++i;
-  return i;
-}
-
-std::optional<size_t> TIniFile::FindKey(std::string_view section, std::string_view key) const {
-  std::optional<size_t> header = FindSection(section);
+std::optional<TIniFile::TSpan> TIniFile::FindKey(std::string_view section, std::string_view key) const {
+  std::optional<TSpan> header = FindSection(section);
   if (!header) return std::nullopt;
   const std::string wanted = FoldName(key);
-  for (size_t i = *header + 1; i < SectionEnd(*header); ++i) {
-    std::optional<TKeyLine> line = ParseKeyLine(FLines[i].Text);
-    if (line && FoldName(line->Key) == wanted) return i;
+  for (size_t pos = header->Next; pos < FText.size();) {
+    const size_t start = pos;
+    const TTextLineView line = NextTextLine(FText, pos);
+    if (SectionName(line.Text)) break;
+    std::optional<TKeyLine> keyLine = ParseKeyLine(line.Text);
+    if (keyLine && IsName(keyLine->Key, wanted)) return TSpan{start, start + line.Text.size(), pos};
   }
   return std::nullopt;
 }
 
-size_t TIniFile::AfterLastNonBlank(size_t header) const {
-  size_t after = header + 1;
-  for (size_t i = header + 1; i < SectionEnd(header); ++i) {
-    if (!Trim(FLines[i].Text).empty()) after = i + 1;
+size_t TIniFile::AfterLastNonBlank(const TSpan& header) const {
+  size_t after = header.Next;
+  for (size_t pos = header.Next; pos < FText.size();) {
+    const TTextLineView line = NextTextLine(FText, pos);
+    if (SectionName(line.Text)) break;
+    if (!TrimBlanks(line.Text).empty()) after = pos;
   }
   return after;
 }
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view key,
                                  const std::string& defaultValue) const {
-  std::optional<size_t> index = FindKey(section, key);
-  if (!index) return defaultValue;
-  const std::string& text = FLines[*index].Text;
+  std::optional<TSpan> line = FindKey(section, key);
+  if (!line) return defaultValue;
+  const std::string_view text = std::string_view(FText).substr(line->Start, line->End - line->Start);
   return std::string(ValueOf(text, *ParseKeyLine(text)));
 }
 
@@ -300,12 +301,12 @@ bool TIniFile::WriteString(std::string_view section, std::string_view key, std::
   }
   const std::string keyLine = std::string(key) + "=" + std::string(value);
   try {
-    if (std::optional<size_t> index = FindKey(section, key)) {
-      ReplaceValue(*index, value);
-    } else if (std::optional<size_t> header = FindSection(section)) {
+    if (std::optional<TSpan> line = FindKey(section, key)) {
+      ReplaceValue(*line, value);
+    } else if (std::optional<TSpan> header = FindSection(section)) {
       InsertLines(AfterLastNonBlank(*header), {keyLine});
     } else {
-      InsertLines(FLines.size(), {SectionHeader(section), keyLine});
+      InsertLines(FText.size(), {SectionHeader(section), keyLine});
     }
   } catch (const TEncodingError&) {
     return false;
@@ -321,26 +322,25 @@ bool TIniFile::WriteBool(std::string_view section, std::string_view key, bool va
   return WriteString(section, key, value ? "1" : "0");
 }
 
-void TIniFile::ReplaceValue(size_t index, std::string_view value) {
-  TLine& line = FLines[index];
-  const TKeyLine keyLine = *ParseKeyLine(line.Text);
+void TIniFile::ReplaceValue(const TSpan& line, std::string_view value) {
+  const std::string_view text = std::string_view(FText).substr(line.Start, line.End - line.Start);
+  const TKeyLine keyLine = *ParseKeyLine(text);
   // The same value leaves the line's bytes alone, blanks and quotes included.
-  if (ValueOf(line.Text, keyLine) == value) return;
-  std::string text = line.Text.substr(0, keyLine.ValueStart);
-  text += value;
-  std::string raw = Encode(text);
-  line.Text = std::move(text);
-  line.Raw = std::move(raw);
+  if (ValueOf(text, keyLine) == value) return;
+  Encode(value);  // refuses what the file cannot hold
+  FText.replace(line.Start + keyLine.ValueStart, line.End - line.Start - keyLine.ValueStart, value);
   FModified = true;
 }
 
-void TIniFile::InsertLines(size_t index, const std::vector<std::string>& texts) {
+void TIniFile::InsertLines(size_t offset, const std::vector<std::string>& texts) {
   const std::string ending = NewLineEnding();
-  std::vector<TLine> added;
-  for (const std::string& text : texts) added.push_back({text, Encode(text), ending});
+  std::string added;
   // A last line without a break gets one, or the new line would join it.
-  if (index > 0 && FLines[index - 1].Ending.empty()) FLines[index - 1].Ending = ending;
-  FLines.insert(FLines.begin() + static_cast<std::ptrdiff_t>(index), added.begin(), added.end());
+  const bool joinsLastLine = offset > 0 && offset == FText.size() && FText.back() != '\n' && FText.back() != '\r';
+  if (joinsLastLine) added += ending;
+  for (const std::string& text : texts) added += text + ending;
+  Encode(added);  // refuses what the file cannot hold
+  FText.insert(offset, added);
   FModified = true;
 }
 
@@ -348,10 +348,7 @@ bool TIniFile::UpdateExistingFile() {
   if (!FLoaded) return false;
   if (!FModified) return IsExistingRegularFile(FFileName);
   std::string bytes(FHasByteOrderMark ? kByteOrderMark : std::string_view());
-  for (const TLine& line : FLines) {
-    bytes += line.Raw;
-    bytes += line.Ending;
-  }
+  bytes += Encode(FText);
   if (!RewriteExistingFile(FFileName, bytes)) return false;
   FModified = false;
   return true;

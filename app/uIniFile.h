@@ -1,8 +1,10 @@
 #pragma once
 // A small Windows-style INI file of our own: the settings file and Global.ini.
-// The whole file is held in memory as its lines, so that a rewrite changes
+// The whole file is held in memory as one text, so that a rewrite changes
 // only the lines whose values were written and keeps every other byte
 // (comments, blank lines, line breaks, a UTF-8 byte order mark) as it was.
+// Every lookup and every change walks the text at most once, so a file of
+// any size costs time in proportion to its size.
 //
 // Section and key names match without regard to case. Values are trimmed of
 // blanks and of one pair of matching surrounding quotes. The program sees
@@ -10,7 +12,9 @@
 // on Windows) and is written back in Windows-1251.
 //
 // Nothing here throws on a missing, unreadable or malformed file: reads then
-// yield their defaults and writes report false.
+// yield their defaults and writes report false. A file larger than
+// kMaxIniFileSize is not read at all (and so never rewritten): these files
+// hold a handful of keys, and one of many megabytes is not ours to load.
 
 #include <optional>
 #include <string>
@@ -18,6 +22,8 @@
 #include <vector>
 
 enum class TIniEncoding { Utf8, Win1251 };
+
+inline constexpr unsigned long long kMaxIniFileSize = 4 * 1024 * 1024;
 
 class TIniFile {
  public:
@@ -27,6 +33,9 @@ class TIniFile {
   const std::string& FileName() const { return FFileName; }
   // Whether the file could be read; only then can it be updated.
   bool IsLoaded() const { return FLoaded; }
+  // A file larger than kMaxIniFileSize was found and left unread; its size.
+  bool IsTooLarge() const { return FTooLarge; }
+  unsigned long long FileSize() const { return FFileSize; }
   TIniEncoding Encoding() const { return FEncoding; }
 
   std::string ReadString(std::string_view section, std::string_view key,
@@ -51,30 +60,32 @@ class TIniFile {
   bool UpdateExistingFile();
 
  private:
-  struct TLine {
-    std::string Text;    // UTF-8, without the line break
-    std::string Raw;     // the bytes in the file's encoding
-    std::string Ending;  // "\r\n", "\n" or "" for a last line without one
+  // A line of FText: [Start, End) is its text, Next the start of the next.
+  struct TSpan {
+    size_t Start;
+    size_t End;
+    size_t Next;
   };
 
-  void Parse(const std::string& bytes);
+  void Parse(std::string bytes);
   std::string Encode(std::string_view utf8) const;
   std::string NewLineEnding() const;
 
-  std::optional<size_t> FindSection(std::string_view section) const;
-  size_t SectionEnd(size_t header) const;
-  std::optional<size_t> FindKey(std::string_view section, std::string_view key) const;
-  size_t AfterLastNonBlank(size_t header) const;
+  std::optional<TSpan> FindSection(std::string_view section) const;
+  std::optional<TSpan> FindKey(std::string_view section, std::string_view key) const;
+  size_t AfterLastNonBlank(const TSpan& header) const;
 
   // Both throw TEncodingError, before changing anything, for text that the
   // file's encoding cannot hold.
-  void ReplaceValue(size_t index, std::string_view value);
-  void InsertLines(size_t index, const std::vector<std::string>& texts);
+  void ReplaceValue(const TSpan& line, std::string_view value);
+  void InsertLines(size_t offset, const std::vector<std::string>& texts);
 
   std::string FFileName;
   bool FLoaded = false;
+  bool FTooLarge = false;
+  unsigned long long FFileSize = 0;
   bool FModified = false;
   TIniEncoding FEncoding = TIniEncoding::Utf8;
   bool FHasByteOrderMark = false;
-  std::vector<TLine> FLines;
+  std::string FText;  // the file as UTF-8, without the byte order mark
 };

@@ -152,6 +152,7 @@ int RunProgram(int& argc, char** argv, const std::string& programFile,
   // Tests answer message boxes themselves; the program shows real ones.
   std::unique_ptr<TScopedMessageHandler> qtBoxes;
   if (!HasMessageHandler()) qtBoxes = std::make_unique<TScopedMessageHandler>(ShowQtMessageBox);
+  if (!Globals().SettingsWarning.empty()) ShowMessageBox(Globals().SettingsWarning, TMsgKind::Warning);
 
   // Owned by the application part of start-up; destroyed in reverse order:
   // the main window, the icons, then the connection.

@@ -131,6 +131,10 @@ void AppendUtf8(std::string& out, char32_t cp) {
 
 bool IsValidUtf8(std::string_view text) {
   for (size_t pos = 0; pos < text.size();) {
+    if (static_cast<unsigned char>(text[pos]) < 0x80) {  // the common case, without decoding
+      ++pos;
+      continue;
+    }
     size_t start = pos;
     if (DecodeUtf8(text, pos) == kReplacement) {
       // A literal U+FFFD is valid; an invalid sequence is not.
@@ -185,3 +189,47 @@ std::string Win1251ToUtf8(std::string_view win1251) {
 
 std::string Utf8ToLower(std::string_view utf8) { return MapCodePoints(utf8, LowerCodePoint); }
 std::string Utf8ToUpper(std::string_view utf8) { return MapCodePoints(utf8, UpperCodePoint); }
+
+TTextLineView NextTextLine(std::string_view text, size_t& pos) {
+  const size_t start = pos;
+  size_t end = start;
+  while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+  size_t breakLength = 0;
+  if (end < text.size()) breakLength = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1;
+  pos = end + breakLength;
+  return {text.substr(start, end - start), text.substr(end, breakLength)};
+}
+
+std::vector<TTextLine> SplitTextLines(std::string_view text) {
+  std::vector<TTextLine> lines;
+  for (size_t pos = 0; pos < text.size();) {
+    const TTextLineView line = NextTextLine(text, pos);
+    lines.push_back({std::string(line.Text), std::string(line.Break)});
+  }
+  return lines;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  size_t begin = 0;
+  while (begin < text.size() && IsBlankChar(text[begin])) ++begin;
+  size_t end = text.size();
+  while (end > begin && IsBlankChar(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+std::string ShortenForMessage(std::string_view utf8, size_t maxChars) {
+  size_t pos = 0;
+  for (size_t count = 0; pos < utf8.size() && count < maxChars; ++count) DecodeUtf8(utf8, pos);
+  if (pos >= utf8.size()) return std::string(utf8);
+  return std::string(utf8.substr(0, pos)) + "…";
+}
+
+std::string GroupThousands(unsigned long long value) {
+  const std::string digits = std::to_string(value);
+  std::string grouped;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ' ';
+    grouped += digits[i];
+  }
+  return grouped;
+}

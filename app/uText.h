@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Raised when a text holds a character that Windows-1251 has no code for.
 class TEncodingError : public std::runtime_error {
@@ -39,3 +40,41 @@ std::string Utf8ToUpper(std::string_view utf8);
 // returns U+FFFD for an invalid sequence.
 char32_t DecodeUtf8(std::string_view text, size_t& pos);
 void AppendUtf8(std::string& out, char32_t codePoint);
+
+// ---- Lines and blanks --------------------------------------------------------
+// Every text this program splits into lines (clipboard texts, INI files, CSV
+// data) is split the same way: CR LF, CR and LF each end a line.
+
+// One line of a text without its break, and the break that ended it ("\r\n",
+// "\n", "\r", or empty for a last line without one). Views into the text.
+struct TTextLineView {
+  std::string_view Text;
+  std::string_view Break;
+};
+
+// The line that starts at pos; pos moves to the start of the next line.
+// Call only while pos < text.size().
+TTextLineView NextTextLine(std::string_view text, size_t& pos);
+
+// The same as owned strings.
+struct TTextLine {
+  std::string Text;
+  std::string Break;
+};
+
+// Every line of a text; a break at the very end adds no empty line.
+std::vector<TTextLine> SplitTextLines(std::string_view text);
+
+// Characters of code 32 and below count as blanks (blank, TAB, CR, LF and
+// the other control characters); UTF-8 bytes (0x80 and up) never do.
+inline bool IsBlankChar(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+// The text without blanks at either end.
+std::string_view TrimBlanks(std::string_view text);
+
+// A text quoted inside a message, cut to a readable length: at most
+// maxChars characters, then "…" when something was cut.
+std::string ShortenForMessage(std::string_view utf8, size_t maxChars = 200);
+
+// "1 234 567": a number with its thousands set apart by blanks, as numbers
+// are written in Russian texts.
+std::string GroupThousands(unsigned long long value);

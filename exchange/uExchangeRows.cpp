@@ -8,13 +8,10 @@ namespace {
 
 constexpr char kQuote = '"';
 
-bool IsTrimmed(unsigned char c) { return c <= 32; }
-
 bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
 bool HasOuterBlank(std::string_view text) {
-  return !text.empty() && (IsTrimmed(static_cast<unsigned char>(text.front())) ||
-                           IsTrimmed(static_cast<unsigned char>(text.back())));
+  return !text.empty() && (IsBlankChar(text.front()) || IsBlankChar(text.back()));
 }
 
 std::string ForceQuoted(std::string_view text) {
@@ -33,14 +30,6 @@ std::string ExchangeField(std::string_view text, bool quoteWhenEmpty) {
   return QuoteCSVField(text, kExchangeDelimiter, kQuote);
 }
 
-std::string_view TrimBoth(std::string_view text) {
-  size_t first = 0;
-  while (first < text.size() && IsTrimmed(static_cast<unsigned char>(text[first]))) ++first;
-  size_t last = text.size();
-  while (last > first && IsTrimmed(static_cast<unsigned char>(text[last - 1]))) --last;
-  return text.substr(first, last - first);
-}
-
 // Length of the run of quote chars that ends text at its end (stops at from).
 size_t TrailingQuotes(std::string_view text, size_t from) {
   size_t count = 0;
@@ -52,7 +41,7 @@ size_t TrailingQuotes(std::string_view text, size_t from) {
 // not come yet: the row goes on on the next line. Walks the fields the way
 // the codec's reader does.
 bool EndsInOpenQuotedField(std::string_view row) {
-  std::string_view rest = TrimBoth(row);
+  std::string_view rest = TrimBlanks(row);
   while (!rest.empty()) {
     if (rest.front() == kExchangeDelimiter) {
       rest.remove_prefix(1);
@@ -92,25 +81,9 @@ int CountLeadingTabs(std::string_view line) {
   return count;
 }
 
-bool IsBlankLine(std::string_view line) { return TrimBoth(line).empty(); }
+bool IsBlankLine(std::string_view line) { return TrimBlanks(line).empty(); }
 
 }  // namespace
-
-std::vector<TTextLine> SplitTextLines(std::string_view text) {
-  std::vector<TTextLine> lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) {
-      lines.push_back({std::string(text.substr(start)), ""});
-      break;
-    }
-    size_t breakLength = (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1;
-    lines.push_back({std::string(text.substr(start, end - start)), std::string(text.substr(end, breakLength))});
-    start = end + breakLength;
-  }
-  return lines;
-}
 
 std::string ExchangeTitleField(std::string_view title) { return ExchangeField(title, true); }
 

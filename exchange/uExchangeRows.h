@@ -16,18 +16,10 @@
 #include <string_view>
 #include <vector>
 
+#include "uText.h"  // TTextLine, SplitTextLines: the text split into lines
+
 inline constexpr const char* kExchangeMarker = "#ZORVANA-DIRECTORY-EXCHANGE#";
 inline constexpr char kExchangeDelimiter = '\t';
-
-// One line of a text and the break that ended it ("\r\n", "\n", "\r", or
-// empty for a last line without one).
-struct TTextLine {
-  std::string Text;
-  std::string Break;
-};
-
-// Splits at CR LF, CR or LF; a break at the very end adds no empty line.
-std::vector<TTextLine> SplitTextLines(std::string_view text);
 
 struct TExchangeEntry {
   std::string Title;

@@ -3,21 +3,12 @@
 #include <algorithm>
 #include <utility>
 
+#include "uText.h"
+
 namespace {
 
 constexpr std::string_view kUnclosedFieldMessage = "Некорректное завершение CSV-строки: ";
 constexpr char kCR = '\r';
-
-// Unsigned, so that UTF-8 bytes (>= 0x80) never count as blanks.
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
-
-std::string_view TrimBlanks(std::string_view text) {
-  size_t begin = 0;
-  while (begin < text.size() && IsBlank(text[begin])) ++begin;
-  size_t end = text.size();
-  while (end > begin && IsBlank(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
-}
 
 bool NeedsQuoting(std::string_view text, char delimiter, char quoteChar) {
   return std::any_of(text.begin(), text.end(),
@@ -100,21 +91,10 @@ TTakenField TakeField(std::string_view rest, char delimiter, char quoteChar) {
   return TakeQuoted(rest, delimiter, quoteChar);
 }
 
-// CR LF, CR and LF each end a line; a break at the very end adds no line.
+// The texts of the lines of data.
 std::vector<std::string> SplitLines(std::string_view data) {
   std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < data.size()) {
-    const size_t lineBreak = data.find_first_of("\r\n", start);
-    if (lineBreak == std::string_view::npos) {
-      lines.emplace_back(data.substr(start));
-      break;
-    }
-    lines.emplace_back(data.substr(start, lineBreak - start));
-    const bool crlf =
-        data[lineBreak] == kCR && lineBreak + 1 < data.size() && data[lineBreak + 1] == '\n';
-    start = lineBreak + (crlf ? 2 : 1);
-  }
+  for (size_t pos = 0; pos < data.size();) lines.emplace_back(NextTextLine(data, pos).Text);
   return lines;
 }
 
@@ -157,7 +137,7 @@ bool TQmCSV::IsSkipped(std::string_view line, char delimiter) const {
   if (TrimBlanks(line).empty()) return true;
   if (!SkipBlankLines) return false;
   return std::all_of(line.begin(), line.end(),
-                     [&](char c) { return c == delimiter || IsBlank(c); });
+                     [&](char c) { return c == delimiter || IsBlankChar(c); });
 }
 
 void TQmCSV::ParseRow(std::string_view row, char delimiter, int rowIndex) const {

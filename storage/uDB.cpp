@@ -125,8 +125,9 @@ int NextGeneratorValue(const std::string& generatorName) {
     int64_t value = query.FieldByName("ID").AsInt64();
     query.Close();
     transaction.Commit();
-    // Ids are 32-bit: a value past that range must not wrap onto an id in use.
-    return value > INT32_MAX ? -1 : static_cast<int>(value);
+    // Ids run from 1 to 2^31 - 1: a value outside must not wrap onto an id
+    // in use, nor stand for the root (0) or a failed draw (-1).
+    return value < 1 || value > INT32_MAX ? -1 : static_cast<int>(value);
   } catch (...) {
     query.Close();
     RollbackQuietly(transaction);

@@ -1,10 +1,13 @@
 #include "uDBDirectory.h"
 
+#include <ibase.h>
+
 #include <algorithm>
 #include <optional>
 #include <string>
 
 #include "uQmCSV.h"
+#include "uText.h"
 
 const char* const kFolderListingSQL =
     "SELECT d.idd FROM directory d WHERE d.id_parent = :id_parent ORDER BY d.kind desc, d.order_position";
@@ -72,16 +75,54 @@ bool TDBDirectoryReadCmd::Execute() {
 
 // --- entry save -------------------------------------------------------------
 
-bool TDBDirectorySaveCmd::Run(TDirectory* entry, TFbTransaction* transaction) {
+namespace {
+
+// The entry editor's names of the fields the texts are stored in.
+std::string FieldTitle(const std::string& parameter) {
+  if (parameter == "TITLE") return "Название";
+  if (parameter == "DESCRIPTION") return "Описание";
+  return parameter;
+}
+
+std::string TooLongReason(const ETextTooLong& error) {
+  return "Текст поля «" + FieldTitle(error.Parameter()) + "» слишком длинный: " + GroupThousands(error.Length()) +
+         " символов, а база данных вмещает в этом поле не больше " + GroupThousands(error.Limit()) + ".";
+}
+
+bool IsConflict(const EDatabaseError& error) {
+  return error.HasCode(isc_lock_conflict) || error.HasCode(isc_update_conflict) || error.HasCode(isc_deadlock);
+}
+
+std::string SaveFailureReason(const EDatabaseError& error) {
+  if (const auto* tooLong = dynamic_cast<const ETextTooLong*>(&error)) return TooLongReason(*tooLong);
+  if (IsConflict(error))
+    return "Эту запись прямо сейчас изменяет другой пользователь или другая программа. Попробуйте ещё раз "
+           "чуть позже.";
+  return std::string("База данных сообщила об ошибке:\r\n") + error.what();
+}
+
+}  // namespace
+
+bool TDBDirectorySaveCmd::Run(TDirectory* entry, TFbTransaction* transaction, std::string* reason) {
   TDBDirectorySaveCmd command(transaction);
   command.FEntry = entry;
-  return command.Execute();
+  const bool saved = command.Execute();
+  if (reason) *reason = saved ? std::string() : command.FReason;
+  return saved;
+}
+
+bool TDBDirectorySaveCmd::Refuse(std::string reason) {
+  FReason = std::move(reason);
+  return Fail();
 }
 
 bool TDBDirectorySaveCmd::Execute() {
   // A failed id draw gives -1; storing it would let the next failed draw
   // overwrite this entry.
-  if (FEntry->Id < 1) return false;
+  if (FEntry->Id < 1) return Refuse("У записи нет идентификатора: база данных не выдала его.");
+  for (const std::string* text : {&FEntry->Title, &FEntry->Description}) {
+    if (char32_t unsupported = FindNonWin1251Char(*text)) return Refuse(NonWin1251Message(unsupported));
+  }
   try {
     bool exists = SQLHasRows(kExistsSQL + std::to_string(FEntry->Id));
     SetSQL(exists ? kUpdateSQL : kInsertSQL);
@@ -94,8 +135,12 @@ bool TDBDirectorySaveCmd::Execute() {
     ParamByName("FLAGS").SetInteger(FEntry->Flags);
     Exec();
     return Finish();
+  } catch (const EDatabaseError& error) {
+    return Refuse(SaveFailureReason(error));
+  } catch (const std::exception& error) {
+    return Refuse(error.what());
   } catch (...) {
-    return Fail();
+    return Refuse("Неизвестная ошибка.");
   }
 }
 
@@ -275,7 +320,8 @@ bool TDBDirectoryImportCmd::Import(TExchangeReader& reader) {
     std::unique_ptr<TDirectory> entry = NewEntry(row);
     if (!entry) return Stop(row.Line, "база данных не выдала новый идентификатор записи");
     entry->IdParent = *parent;
-    if (!TDBDirectorySaveCmd::Run(entry.get())) return Stop(row.Line, "запись не удалось сохранить в базе данных");
+    std::string reason;
+    if (!TDBDirectorySaveCmd::Run(entry.get(), nullptr, &reason)) return Stop(row.Line, reason);
     ++FResult.Created;
     if (FProgress && !FProgress(FResult.Created)) return Stop(row.Line, "импорт прерван");
 

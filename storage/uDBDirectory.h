@@ -29,17 +29,24 @@ class TDBDirectoryReadCmd : public TDBReadCmd {
 };
 
 // Stores every field of an entry under its Id: an update when the row
-// exists, an insert otherwise. An Id below 1 is never stored: false.
+// exists, an insert otherwise. An Id below 1 is never stored: false. A text
+// is never stored shortened: one longer than its column is refused.
+// reason, when given, receives on failure why, in plain Russian, for the
+// user: a text too long for its column (the field, its length and the
+// limit), the entry being changed by someone else right now, a character
+// Windows-1251 cannot hold, or the database's own message.
 class TDBDirectorySaveCmd : public TDBWriteCmd {
  public:
-  static bool Run(TDirectory* entry, TFbTransaction* transaction = nullptr);
+  static bool Run(TDirectory* entry, TFbTransaction* transaction = nullptr, std::string* reason = nullptr);
 
  protected:
   using TDBWriteCmd::TDBWriteCmd;
   bool Execute() override;
 
  private:
+  bool Refuse(std::string reason);
   TDirectory* FEntry = nullptr;
+  std::string FReason;
 };
 
 // Appends the folder with the given id, then its parent, and so on up to

@@ -2,11 +2,13 @@
 
 #include <firebird/Interface.h>
 #include <ibase.h>
+#include <langinfo.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -26,6 +28,7 @@ constexpr const char* kEmbeddedOnly = "Providers=Engine12";
 IMaster* Master() {
   static IMaster* master = [] {
     EnsureFirebirdLockFolder();
+    EnsureUtf8FileNames();
     return fb_get_master_interface();
   }();
   return master;
@@ -37,10 +40,18 @@ std::string UpperAscii(std::string_view text) {
   return out;
 }
 
-// A status vector is read no further than this many items.
-constexpr size_t kMaxStatusItems = 200;
 // Only the remote provider: a book on a server never opens embedded.
 constexpr const char* kServerOnly = "Providers=Remote";
+// The error codes and the operating system's error number of a status
+// vector: pairs of an argument kind and its value(s), up to isc_arg_end.
+void ReadErrorVector(const intptr_t* vector, std::vector<long>& codes, int& osError) {
+  while (vector && *vector != isc_arg_end) {
+    const intptr_t kind = vector[0];
+    if (kind == isc_arg_gds) codes.push_back(static_cast<long>(vector[1]));
+    if (kind == isc_arg_unix && osError == 0) osError = static_cast<int>(vector[1]);
+    vector += kind == isc_arg_cstring ? 3 : 2;
+  }
+}
 
 // A status of our own for each call; errors become EDatabaseError.
 class TStatus {
@@ -53,17 +64,11 @@ class TStatus {
   CheckStatusWrapper* operator&() { return &FWrapper; }
   bool Failed() const { return (FWrapper.getState() & IStatus::STATE_ERRORS) != 0; }
   void Check() {
-    if (Failed()) throw EDatabaseError(Text(), Codes());
-  }
-  // The isc_ codes of the status vector, each the value after isc_arg_gds.
-  std::vector<intptr_t> Codes() {
-    std::vector<intptr_t> codes;
-    const intptr_t* vector = FWrapper.getErrors();
-    for (size_t i = 0; vector && vector[i] != isc_arg_end && i < kMaxStatusItems; i += 2) {
-      if (vector[i] == isc_arg_gds) codes.push_back(vector[i + 1]);
-      if (vector[i] == isc_arg_cstring) ++i;  // length, pointer
-    }
-    return codes;
+    if (!Failed()) return;
+    std::vector<long> codes;
+    int osError = 0;
+    ReadErrorVector(FWrapper.getErrors(), codes, osError);
+    throw EDatabaseError(Text(), std::move(codes), osError);
   }
   std::string Text() {
     char buffer[2048];
@@ -203,6 +208,58 @@ ISC_QUAD WriteBlob(IAttachment* attachment, ITransaction* transaction, const std
   return id;
 }
 
+// The longest text Firebird takes as a value of a parameter that is no
+// blob: the largest VARCHAR.
+constexpr size_t kMaxVaryingLength = 32765;
+
+// A text bound to a parameter that is no blob must fit the declared length
+// (a CHAR or VARCHAR column: read from the statement, not assumed), or the
+// largest VARCHAR for any other type. Throws ETextTooLong otherwise.
+void CheckTextFits(IMessageMetadata* declared, unsigned index, const std::string& text, const std::string& name) {
+  TStatus status;
+  const unsigned type = declared->getType(&status, index) & ~1u;
+  const unsigned length = declared->getLength(&status, index);
+  status.Check();
+  const size_t limit = type == SQL_VARYING || type == SQL_TEXT ? length : kMaxVaryingLength;
+  if (text.size() > limit) throw ETextTooLong(name, text.size(), limit);
+}
+
+// Room for the text of any value the engine turns into text here: dates,
+// times and time stamps (with a time zone name), scaled and floating point
+// numbers, booleans.
+constexpr unsigned kValueTextLength = 128;
+
+bool IsReadableAsIs(unsigned type, int scale) {
+  return (IsIntegerType(type) && scale == 0) || type == SQL_VARYING || type == SQL_TEXT || type == SQL_BLOB ||
+         type == SQL_ARRAY;
+}
+
+// The output metadata to fetch with: columns of a type this layer does not
+// read itself (a date, a time, a scaled or floating point number, a boolean,
+// all of which other software may add to a table) are asked for as text,
+// which the engine converts them to. Arrays stay as they are and read as NULL.
+IMessageMetadata* ReadableOutput(IMessageMetadata* described) {
+  TStatus status;
+  const unsigned count = described->getCount(&status);
+  status.Check();
+  TRef<IMetadataBuilder> builder(described->getBuilder(&status));
+  status.Check();
+  for (unsigned i = 0; i < count; ++i) {
+    const unsigned type = described->getType(&status, i) & ~1u;
+    const int scale = described->getScale(&status, i);
+    status.Check();
+    if (IsReadableAsIs(type, scale)) continue;
+    builder->setType(&status, i, SQL_VARYING);
+    builder->setLength(&status, i, kValueTextLength);
+    builder->setScale(&status, i, 0);
+    builder->setCharSet(&status, i, kCharSetWin1251);
+    status.Check();
+  }
+  IMessageMetadata* readable = builder->getMetadata(&status);
+  status.Check();
+  return readable;
+}
+
 bool OwnedByMeAndPrivate(const std::string& path) {
   struct stat info {};
   if (lstat(path.c_str(), &info) != 0) return false;
@@ -212,6 +269,17 @@ bool OwnedByMeAndPrivate(const std::string& path) {
 }  // namespace
 
 // ---------------------------------------------------------------------------
+
+ETextTooLong::ETextTooLong(const std::string& parameter, size_t length, size_t limit)
+    : EDatabaseError("Текст параметра " + parameter + " длиной " + std::to_string(length) +
+                     " символов не помещается в поле длиной " + std::to_string(limit) + " символов"),
+      FParameter(parameter),
+      FLength(length),
+      FLimit(limit) {}
+
+bool EDatabaseError::HasCode(long code) const {
+  return std::find(FCodes.begin(), FCodes.end(), code) != FCodes.end();
+}
 
 void EnsureFirebirdLockFolder() {
   static bool done = false;
@@ -228,6 +296,14 @@ void EnsureFirebirdLockFolder() {
     if (char* made = mkdtemp(pattern.data())) folder = made;
   }
   setenv("FIREBIRD_LOCK", folder.c_str(), 0);
+}
+
+void EnsureUtf8FileNames() {
+  const char* codeset = nl_langinfo(CODESET);
+  if (codeset && std::strcmp(codeset, "UTF-8") == 0) return;
+  for (const char* locale : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
+    if (std::setlocale(LC_CTYPE, locale)) return;
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -247,6 +323,10 @@ std::vector<unsigned char> TFbDatabase::BuildDpb(bool forCreate) const {
   }
   dpb.AddString(isc_dpb_config, ThroughServer ? kServerOnly : kEmbeddedOnly);
   if (ThroughServer && ConnectTimeoutSeconds > 0) dpb.AddInt(isc_dpb_connect_timeout, ConnectTimeoutSeconds);
+  // The file name is UTF-8, as every text of this program; without saying
+  // so the client converts it from the process's character set, and under
+  // the C locale a name with Cyrillic letters cannot be converted at all.
+  dpb.AddTag(isc_dpb_utf8_filename);
   if (forCreate) {
     dpb.AddString(isc_dpb_set_db_charset, "WIN1251");
     dpb.AddInt(isc_dpb_sql_dialect, 3);
@@ -478,8 +558,9 @@ void TFbQuery::Prepare() {
   FStatement = statement;
   FPreparedOn = attachment;
   FPreparedIn = transaction;
-  FOutMeta = FStatement->getOutputMetadata(&status);
+  TRef<IMessageMetadata> described(FStatement->getOutputMetadata(&status));
   status.Check();
+  FOutMeta = ReadableOutput(described.get());
   unsigned count = FOutMeta->getCount(&status);
   FFieldNames.clear();
   for (unsigned i = 0; i < count; ++i) {
@@ -519,6 +600,7 @@ std::vector<unsigned char> TFbQuery::BuildInput(IMessageMetadata*& metadata) {
     } else {
       texts[i] = ToDatabaseText(value.AsString());
       if (declaredType != SQL_BLOB) {
+        CheckTextFits(declared.get(), i, texts[i], FParamNames[FParamSlots[i]]);
         builder->setType(&status, i, SQL_VARYING);
         builder->setLength(&status, i, static_cast<unsigned>(std::max<size_t>(texts[i].size(), 1)));
         builder->setCharSet(&status, i, kCharSetWin1251);
@@ -640,9 +722,7 @@ void TFbQuery::FetchRow() {
       value.SetString(Win1251ToUtf8(ReadBlob(Database->Attachment(), FResultTransaction
                                                                      ? FResultTransaction
                                                                      : Transaction->Handle(), id)));
-    } else {
-      throw EDatabaseError("Column " + FFieldNames[i] + " has a type this program does not read");
-    }
+    }  // an array column reads as NULL
   }
 }
 

@@ -23,24 +23,53 @@ class IMessageMetadata;
 }  // namespace Firebird
 
 // Every failure of the database layer: Firebird's formatted status text, or
-// a text conversion that Windows-1251 cannot hold.
+// a text conversion that Windows-1251 cannot hold. A failure reported by
+// Firebird carries its error codes (isc_..., outermost first) and the
+// operating system's error number where Firebird names one (0 otherwise),
+// so that callers can tell causes apart without reading the text.
 class EDatabaseError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
-  EDatabaseError(const std::string& text, std::vector<intptr_t> codes)
-      : std::runtime_error(text), FCodes(std::move(codes)) {}
-  // Firebird's error codes (isc_...) in the order of the status; empty for
-  // errors of this layer itself.
-  const std::vector<intptr_t>& Codes() const { return FCodes; }
+  EDatabaseError(const std::string& message, std::vector<long> codes, int osError = 0)
+      : std::runtime_error(message), FCodes(std::move(codes)), FOsError(osError) {}
+
+  const std::vector<long>& Codes() const { return FCodes; }
+  bool HasCode(long code) const;
+  int OsError() const { return FOsError; }
 
  private:
-  std::vector<intptr_t> FCodes;
+  std::vector<long> FCodes;
+  int FOsError = 0;
+};
+
+// A text longer than the column or parameter it is bound to: it is refused
+// before anything is sent, never stored shortened. Lengths are characters
+// (one byte each in the connection's character set).
+class ETextTooLong : public EDatabaseError {
+ public:
+  ETextTooLong(const std::string& parameter, size_t length, size_t limit);
+  const std::string& Parameter() const { return FParameter; }  // upper case, as in ParamNames
+  size_t Length() const { return FLength; }
+  size_t Limit() const { return FLimit; }
+
+ private:
+  std::string FParameter;
+  size_t FLength;
+  size_t FLimit;
 };
 
 // Points the embedded engine's lock files at a folder of the user's own
 // (FIREBIRD_LOCK), unless the environment already names one. Called before
 // the first call into the client library; safe to call more than once.
 void EnsureFirebirdLockFolder();
+
+// File names cross the client as UTF-8 (isc_dpb_utf8_filename), and the
+// embedded engine turns them into the process's character set before it
+// opens the file: under the C locale (ASCII) a folder named in Cyrillic
+// could never be opened. So, when the process's character set is not
+// UTF-8, its LC_CTYPE becomes a UTF-8 one (the program keeps every text in
+// UTF-8 anyway). Called before the first call into the client library.
+void EnsureUtf8FileNames();
 
 // The connection ("DB"). Parameters are "name=value" texts; the ones this
 // program uses are user_name, password and lc_ctype. The connection is

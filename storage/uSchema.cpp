@@ -26,8 +26,8 @@ const std::vector<std::string>& DirectorySchemaStatements() {
 }
 
 namespace {
-void CreateSchema(TFbDatabase& database) {
-  for (const std::string& ddl : DirectorySchemaStatements()) {
+void CreateSchema(TFbDatabase& database, const std::vector<std::string>& statements) {
+  for (const std::string& ddl : statements) {
     // DDL must be committed before the next statement can use its objects.
     TFbTransaction transaction(&database);
     transaction.Params = {"concurrency", "wait", "write"};
@@ -40,12 +40,14 @@ void CreateSchema(TFbDatabase& database) {
 }
 }  // namespace
 
-void CreateDirectoryDatabase(const std::string& path) {
+void CreateDirectoryDatabase(const std::string& path) { CreateDatabaseWithSchema(path, DirectorySchemaStatements()); }
+
+void CreateDatabaseWithSchema(const std::string& path, const std::vector<std::string>& statements) {
   TFbDatabase database;
   database.DatabaseName = path;
   database.Params = DirectoryConnectionParams();
   database.CreateDatabase();
-  CreateSchema(database);
+  CreateSchema(database, statements);
 }
 
 void CreateDirectoryDatabaseOnServer(const std::string& connection, const std::vector<std::string>& params) {
@@ -54,5 +56,5 @@ void CreateDirectoryDatabaseOnServer(const std::string& connection, const std::v
   database.Params = params;
   database.ThroughServer = true;
   database.CreateDatabase();
-  CreateSchema(database);
+  CreateSchema(database, DirectorySchemaStatements());
 }

@@ -15,3 +15,5 @@ void CreateDirectoryDatabase(const std::string& path);
 // The same through a server: connection is "host[/port]:path", params hold
 // the user, password and lc_ctype. The server refuses an existing file.
 void CreateDirectoryDatabaseOnServer(const std::string& connection, const std::vector<std::string>& params);
+// The same with a schema of the caller's (the books of other software).
+void CreateDatabaseWithSchema(const std::string& path, const std::vector<std::string>& statements);

@@ -65,6 +65,12 @@ constexpr int kServerConnectTimeoutSeconds = 5;
 // transaction that stays open all day without holding back garbage
 // collection on a server.
 const std::vector<std::string>& ServerReadTransactionParams();
+// Why the book could not be opened, in one line of plain Russian for the
+// user: the file cannot be read or written by this user, is no database,
+// is damaged, or was made by another version of Firebird. Empty when the
+// file is held by another process (the message names a second copy of the
+// program already) or when the cause is not one of these.
+std::string DatabaseOpenFailureCause(const std::string& file, const EDatabaseError& error);
 
 extern const char* const kMissingDatabaseMessage;
 extern const char* const kCannotOpenDatabaseMessage;

@@ -218,8 +218,9 @@ TNewEntry TDirectoryBrowser::NewEntry(bool folder) {
 bool TDirectoryBrowser::StoreEdit(const TDirectory& entry, const TDirectory* original, TSaveResult& result) {
   if (!FdmDB.OnServer() || !original) {
     TDirectory stored = entry;
-    if (TDBDirectorySaveCmd::Run(&stored)) return true;
-    result.Reason = kNotSavedReason;
+    std::string why;
+    if (TDBDirectorySaveCmd::Run(&stored, nullptr, &why)) return true;
+    result.Reason = why.empty() ? std::string(kNotSavedReason) : "Запись не сохранена: " + why;
     return false;
   }
   const TGuardedSaveResult guarded = TDBDirectoryGuardedSaveCmd::Run(*original, entry);

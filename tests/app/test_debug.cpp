@@ -268,4 +268,64 @@ TEST_F(TDebugTest, FaultLeavesRawDumpThatTheNextStartLists) {
   EXPECT_EQ(ReportFiles(Logs()).Listings.size(), 1u);
 }
 
+// A second copy of the program starting and ending beside a running one
+// leaves the running copy's dump files alone, so that its crash is still
+// listed afterwards; a copy killed without a fault leaves nothing behind
+// once the next copy has started.
+TEST_F(TDebugTest, RunningCopysDumpSurvivesAnotherCopyAndItsCrashIsListed) {
+  int go[2], ready[2];
+  ASSERT_EQ(::pipe(go), 0);
+  ASSERT_EQ(::pipe(ready), 0);
+  pid_t running = ::fork();
+  ASSERT_GE(running, 0);
+  if (running == 0) {
+    ::close(go[1]);  // the parent's ends: a parent that leaves ends the read
+    ::close(ready[0]);
+    TDebugUnit unit(Dir.Path());
+    char c = 'r';
+    if (::write(ready[1], &c, 1) != 1 || ::read(go[0], &c, 1) != 1) ::_exit(1);
+    std::raise(SIGSEGV);
+    ::_exit(0);  // not reached
+  }
+  ::close(ready[1]);  // the child's ends: a child that dies ends the reads
+  ::close(go[0]);
+  char c = 0;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  const std::string dump = Logs() + "crash-" + std::to_string(running) + ".raw";
+  ASSERT_TRUE(fs::exists(dump));
+
+  // Another copy starts and ends while the first one runs.
+  { TDebugUnit unit(Dir.Path()); }
+  EXPECT_TRUE(fs::exists(dump));
+  EXPECT_TRUE(ReportFiles(Logs()).Listings.empty());
+
+  // The first copy crashes; the next start lists it.
+  ASSERT_EQ(::write(go[1], &c, 1), 1);
+  int status = 0;
+  ASSERT_EQ(::waitpid(running, &status, 0), running);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGSEGV) << status;
+
+  pid_t killed = ::fork();
+  ASSERT_GE(killed, 0);
+  if (killed == 0) {
+    TDebugUnit unit(Dir.Path());
+    ::pause();
+    ::_exit(0);
+  }
+  for (int i = 0; i < 5000 && !fs::exists(Logs() + "crash-" + std::to_string(killed) + ".maps"); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ::kill(killed, SIGKILL);
+  ASSERT_EQ(::waitpid(killed, &status, 0), killed);
+
+  { TDebugUnit unit(Dir.Path()); }
+  TReportFiles files = ReportFiles(Logs());
+  ASSERT_EQ(files.Listings.size(), 1u);
+  EXPECT_TRUE(files.Others.empty()) << files.Others.front();
+  std::string listing = ReadText(Logs() + files.Listings[0]);
+  EXPECT_EQ(listing.find("Fatal signal " + std::to_string(SIGSEGV) + "\r\n"), 0u) << listing;
+  EXPECT_NE(listing.find("RunningCopysDumpSurvivesAnotherCopyAndItsCrashIsListed"), std::string::npos) << listing;
+  for (int fd : {go[1], ready[0]}) ::close(fd);
+}
+
 }  // namespace

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 
 #include "test_tempdir.h"
+#include "uIniFile.h"
 
 namespace {
 
@@ -192,6 +194,64 @@ TEST_F(GlobalsTest, DatabaseKeysAreReadNeverWrittenAndAPlainPathMovesTheBook) {
     ResetGlobals();
     ComputeLocations(FDir.File("zorvana-directory"));
   }
+}
+
+// A settings file that other software filled with a very long [Main]
+// section: reading and rewriting it take time in proportion to its size,
+// and every other line stays. (A step per line that walked the section
+// again took half a minute here.)
+TEST_F(GlobalsTest, LongMainSectionIsReadAndRewrittenQuickly) {
+  constexpr int kLines = 40000;
+  std::string body = "[Main]\r\n";
+  for (int i = 0; i < kLines; ++i) body += "Key" + std::to_string(i) + "=value " + std::to_string(i) + "\r\n";
+  FDir.Write(kSettings, body + "FontSize=12\r\n\r\n[Other]\r\nA=1\r\n");
+
+  const auto start = std::chrono::steady_clock::now();
+  LoadSettings();
+  EXPECT_EQ(Globals().FontSize, 12);
+  Globals().IsFirstStart = false;
+  SaveSettings();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  // Far above what the work takes on a loaded machine, far below half a minute.
+  EXPECT_LT(seconds, 5.0);
+  EXPECT_EQ(FDir.Read(kSettings), body + "FontSize=12\r\nIsFirstStart=0\r\nDirectoryWordWrap=0\r\n"
+                                         "ShowButtonCaptions=1\r\n\r\n[Other]\r\nA=1\r\n");
+  EXPECT_EQ(Globals().SettingsWarning, "");
+}
+
+// A settings file or Global.ini past the size limit is neither read nor
+// rewritten, and the program is given the words to say so.
+TEST_F(GlobalsTest, OversizedFilesAreLeftUnreadAndUntouched) {
+  const std::string big = "[Main]\r\nFontSize=12\r\nTitle=Big\r\n; " + std::string(kMaxIniFileSize, 'x') + "\r\n";
+  FDir.Write(kSettings, big);
+  FDir.Write("Global.ini", big);
+  const auto start = std::chrono::steady_clock::now();
+  LoadSettings();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_EQ(Globals().FontSize, 10);
+  EXPECT_EQ(Globals().Title, "");
+  const std::string size = std::to_string(big.size());
+  const std::string grouped = size.substr(0, size.size() - 6) + " " + size.substr(size.size() - 6, 3) + " " +
+                              size.substr(size.size() - 3);
+  EXPECT_EQ(Globals().SettingsWarning,
+            "Файл настроек слишком большой и не прочитан:\r\n" + FDir.File(kSettings) + "\r\nЕго размер " + grouped +
+                " байт, а допустимо не больше 4 194 304 байт. Программа этот файл не изменит.\r\n\r\n"
+                "Файл сведений о программе слишком большой и не прочитан:\r\n" + FDir.File("Global.ini") +
+                "\r\nЕго размер " + grouped + " байт, а допустимо не больше 4 194 304 байт. Программа этот файл не изменит.");
+  Globals().IsFirstStart = false;
+  SaveSettings();
+  EXPECT_EQ(FDir.Read(kSettings), big);
+
+  // At the limit itself the file is still read.
+  std::string fits = "[Main]\r\nFontSize=12\r\n; ";
+  fits += std::string(kMaxIniFileSize - fits.size(), 'x');
+  FDir.Write(kSettings, fits);
+  ResetGlobals();
+  ComputeLocations(FDir.File("zorvana-directory"));
+  FDir.Write("Global.ini", "");
+  LoadSettings();
+  EXPECT_EQ(Globals().FontSize, 12);
+  EXPECT_EQ(Globals().SettingsWarning, "");
 }
 
 TEST_F(GlobalsTest, SaveNeverCreatesSettingsFile) {

@@ -108,6 +108,21 @@ TEST_F(StartupTest, WithoutSettingsFileNothingIsCreated) {
   EXPECT_FALSE(FileExists(Dir.File("zorvana-directory.ini")));
 }
 
+// A settings file far too large to be settings is not read, the user is told
+// so before anything else, and the file stays as it was.
+TEST_F(StartupTest, OversizedSettingsFileIsToldAndLeftAsItWas) {
+  const std::string big = "[Main]\r\nFontSize=16\r\n" + std::string(5 * 1024 * 1024, ';') + "\r\n";
+  WriteFile(Dir.File("zorvana-directory.ini"), big);
+  EXPECT_EQ(Run(), 1);
+  ASSERT_EQ(Messages.Shown.size(), 2u);
+  EXPECT_EQ(Messages.Shown[0].Kind, TMsgKind::Warning);
+  EXPECT_EQ(Messages.Shown[0].Text.rfind("Файл настроек слишком большой и не прочитан:\r\n" +
+                                             Dir.File("zorvana-directory.ini") + "\r\n", 0), 0u)
+      << Messages.Shown[0].Text;
+  EXPECT_EQ(Messages.Shown[1].Text, "Отсутствет файл базы данных!\r\n" + Dir.File("DB/DB.fdb"));
+  EXPECT_TRUE(ReadFile(Dir.File("zorvana-directory.ini")) == big);
+}
+
 TEST_F(StartupTest, UnopenableDatabaseShowsTheSecondMessage) {
   WriteFile(Dir.File("DB/DB.fdb"), "not a database");
   EXPECT_EQ(Run(), 1);
@@ -115,6 +130,27 @@ TEST_F(StartupTest, UnopenableDatabaseShowsTheSecondMessage) {
   EXPECT_EQ(Messages.Shown[0].Text.rfind("Не удается открыть файл базы данных!\r\n", 0), 0u);
   // The failed connection is an exception and leaves its report.
   EXPECT_EQ(ReportFiles(), (std::vector<std::string>{".log", ".png"}));
+}
+
+// The program in a folder named in Cyrillic, started with the "C" locale (a
+// session without a language setting): it opens its book and runs.
+TEST(StartupLocale, BookInACyrillicFolderOpensUnderTheCLocale) {
+  TTempDir dir;
+  const std::string folder = dir.File("Справочник «Проба»/");
+  std::filesystem::create_directories(folder + "DB");
+  std::filesystem::copy_file(ZORVANA_PROGRAM, folder + "zorvana-directory");
+  std::filesystem::copy(std::filesystem::path(ZORVANA_PROGRAM).parent_path() / "Help", folder + "Help");
+  WriteFile(folder + "zorvana-directory.ini", "[Main]\nIsFirstStart=0\n");
+  CreateDirectoryDatabase(folder + "DB/DB.fdb");
+  // Waits until the program has the book open, then asks it to end as the
+  // desktop would at logout; a failed open would have shown its box instead.
+  std::string command = "env -i PATH=/usr/bin:/bin LC_ALL=C LANG=C QT_QPA_PLATFORM=offscreen \"" + folder +
+                        "zorvana-directory\" > \"" + dir.File("out.txt") + "\" 2>&1 & pid=$!; "
+                        "for i in $(seq 100); do ls -l /proc/$pid/fd 2>/dev/null | grep -q DB.fdb && break; "
+                        "sleep 0.2; done; sleep 1; kill -TERM $pid; wait $pid";
+  int status = std::system(("timeout 120 bash -c '" + command + "'").c_str());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << "status " << status << ":\n" << ReadFile(dir.File("out.txt"));
 }
 
 // The embedded engine keeps lock files in a shared folder that root creates

@@ -1,6 +1,7 @@
 // Holds a reference book open from a second process: prints "ready" once
 // attached and keeps the attachment until its input closes.
 
+#include <clocale>
 #include <iostream>
 #include <string>
 
@@ -9,6 +10,7 @@
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
+  std::setlocale(LC_ALL, "");  // as the program does (through Qt): the caller's locale
   try {
     TFbDatabase database;
     database.DatabaseName = argv[1];

@@ -306,7 +306,11 @@ TEST_F(CommandTest, RowLockedByAnotherCopyFailsAtOnceAndChangesNothing) {
   entry.Id = 1;
   entry.Title = "changed";
   auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(TDBDirectorySaveCmd::Run(&entry));
+  std::string reason;
+  EXPECT_FALSE(TDBDirectorySaveCmd::Run(&entry, nullptr, &reason));
+  EXPECT_EQ(reason,
+            "Эту запись прямо сейчас изменяет другой пользователь или другая программа. Попробуйте ещё раз "
+            "чуть позже.");
   EXPECT_FALSE(TWriteStatements::Run({"UPDATE directory SET title = 'x' WHERE idd = 1"}));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 
@@ -357,14 +361,22 @@ TEST_F(CommandTest, NextGeneratorValueDrawsConsecutiveValues) {
   EXPECT_EQ(NextGeneratorValue("GEN_DIRECTORY_ID"), first + 2);
 }
 
-TEST_F(CommandTest, GeneratorPastTheIdRangeGivesNoId) {
-  // Past 2^31 and 2^32 a narrowed value would turn into a negative id or
-  // wrap onto a small one already in use.
-  for (const char* start : {"2147483647", "4294967296"}) {
+TEST_F(CommandTest, GeneratorOutsideTheIdRangeGivesNoId) {
+  // Ids run from 1 to 2^31 - 1. Past 2^31 and 2^32 a narrowed value would
+  // turn into a negative id or wrap onto a small one already in use; a
+  // generator set back below 1 (by other software) gives 0 or a negative
+  // value, which would meet the root or a failed draw's -1.
+  Put(3, 0, 0, "in use", 0);
+  for (const char* start : {"2147483647", "4294967296", "-4294967294", "-2", "-1"}) {
     SCOPED_TRACE(start);
     Sql(std::string("ALTER SEQUENCE GEN_DIRECTORY_ID RESTART WITH ") + start);
     EXPECT_EQ(NextGeneratorValue("GEN_DIRECTORY_ID"), -1);
   }
+  // Back inside the range, values are given again.
+  Sql("ALTER SEQUENCE GEN_DIRECTORY_ID RESTART WITH 0");
+  EXPECT_EQ(NextGeneratorValue("GEN_DIRECTORY_ID"), 1);
+  Sql("ALTER SEQUENCE GEN_DIRECTORY_ID RESTART WITH 2147483646");
+  EXPECT_EQ(NextGeneratorValue("GEN_DIRECTORY_ID"), 2147483647);
 }
 
 struct THasRowsCase {
@@ -462,6 +474,52 @@ TEST_F(CommandTest, SaveInsertsThenUpdatesTheSameRow) {
   expected.Childs = 0;
   expected.Changed = false;
   ExpectSameEntry(readBack, expected);
+}
+
+struct TRefusedSaveCase {
+  const char* What;
+  std::string Title;
+  std::string Description;
+  std::string Reason;
+};
+
+// A save that cannot store the entry whole stores nothing and says why.
+TEST_F(CommandTest, RefusedSaveStoresNothingAndTellsWhy) {
+  Put(1, 0, 0, "original", 0, 0, "kept");
+  const TRefusedSaveCase cases[] = {
+      {"title past its column", std::string(65540, 'W'), "d",
+       "Текст поля «Название» слишком длинный: 65 540 символов, а база данных вмещает в этом поле не больше 4 000."},
+      {"five megabytes of title", std::string(5'000'000, 'W'), "d",
+       "Текст поля «Название» слишком длинный: 5 000 000 символов, а база данных вмещает в этом поле не больше "
+       "4 000."},
+      {"character without a Windows-1251 code", "Иероглиф 漢", "d",
+       "Символ «漢» (U+6F22) нельзя сохранить в справочнике: кодировка Windows-1251 не содержит этого символа."},
+      {"such a character in the description", "t", "emoji 😀",
+       "Символ «😀» (U+1F600) нельзя сохранить в справочнике: кодировка Windows-1251 не содержит этого символа."},
+  };
+  for (const TRefusedSaveCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    for (int id : {1, 2}) {  // an update and an insert
+      TDirectory entry;
+      entry.Id = id;
+      entry.Title = c.Title;
+      entry.Description = c.Description;
+      std::string reason = "stale";
+      EXPECT_FALSE(TDBDirectorySaveCmd::Run(&entry, nullptr, &reason));
+      EXPECT_EQ(reason, c.Reason);
+    }
+    EXPECT_EQ(RowCount(), 1);
+    EXPECT_EQ(Row(1)->Title, "original");
+    EXPECT_EQ(Row(1)->Description, "kept");
+  }
+  // A save that goes through leaves no reason behind.
+  TDirectory entry;
+  entry.Id = 1;
+  entry.Title = std::string(4000, 'W');
+  std::string reason = "stale";
+  EXPECT_TRUE(TDBDirectorySaveCmd::Run(&entry, nullptr, &reason));
+  EXPECT_EQ(reason, "");
+  EXPECT_EQ(Row(1)->Title, std::string(4000, 'W'));
 }
 
 TEST_F(CommandTest, SaveRefusesIdsBelowOne) {

@@ -451,6 +451,26 @@ TEST_F(ExchangeTest, FailedSaveStopsImportAndKeepsRowsBeforeIt) {
   EXPECT_TRUE(Children(-1).empty());
 }
 
+// A title longer than its column stops the import at its row, with the
+// save's reason; nothing of that row is stored, cut short or otherwise.
+TEST_F(ExchangeTest, OverlongTitleStopsImportAtItsRowWithTheReason) {
+  const int target = Add(0, 0, "target", 1);
+  const int before = RowCount();
+  std::string overlong = "\t";
+  overlong += std::string(65540, 'W');
+  overlong += "\t3\t0\t0\t";
+  TImportResult result;
+  EXPECT_FALSE(Import(ExchangeText({"A\t1\t0\t1\t", "\tB\t2\t0\t0\t", overlong, "\tD\t4\t0\t0\t"}), target, &result));
+  EXPECT_EQ(result.Created, 2);
+  EXPECT_EQ(result.StoppedAtLine, 4);
+  EXPECT_EQ(result.Reason,
+            "Текст поля «Название» слишком длинный: 65 540 символов, а база данных вмещает в этом поле не больше 4 000.");
+  EXPECT_EQ(RowCount(), before + 2);
+  const std::vector<int> inTarget = Children(target);
+  ASSERT_EQ(1u, inTarget.size());
+  EXPECT_EQ((std::vector<std::string>{"B"}), Titles(inTarget[0]));
+}
+
 // The generator disappears part-way (another copy of the program dropped
 // it): no id can be drawn for the third row, and the import stops there
 // instead of saving rows under an invalid id.

@@ -87,6 +87,44 @@ TEST_F(FbClientTest, TextsSurviveTheWin1251Boundary) {
   }
 }
 
+// A text longer than its column is refused whole, before anything is sent:
+// never stored cut short, nor wrapped round a 16-bit length (65,540
+// characters once came out as 4, five million as none).
+TEST_F(FbClientTest, TextLongerThanItsColumnIsRefusedAndNothingIsStored) {
+  for (size_t length : {size_t(4001), size_t(32766), size_t(65540), size_t(5'000'000)}) {
+    SCOPED_TRACE(length);
+    try {
+      Insert(1, std::string(length, 'W'), "");
+      FAIL() << "stored";
+    } catch (const ETextTooLong& error) {
+      EXPECT_EQ(error.Parameter(), "TITLE");
+      EXPECT_EQ(error.Length(), length);
+      EXPECT_EQ(error.Limit(), 4000u);
+    }
+  }
+  // Up to the column's length everything is stored whole; the description
+  // is a blob, without a limit of its own.
+  Insert(2, std::string(4000, 'W'), std::string(5'000'000, 'D'));
+  TFbQuery query(&Database, &Transaction);
+  query.SetSQL("SELECT * FROM directory");
+  query.ExecQuery();
+  ASSERT_FALSE(query.Eof());
+  EXPECT_EQ(query.FieldByName("IDD").AsInteger(), 2);
+  EXPECT_EQ(query.FieldByName("TITLE").AsString(), std::string(4000, 'W'));
+  EXPECT_EQ(query.FieldByName("DESCRIPTION").AsString().size(), 5'000'000u);
+  query.Next();
+  EXPECT_TRUE(query.Eof());
+}
+
+// A text bound to a parameter that is no text at all is held to the
+// largest text Firebird takes.
+TEST_F(FbClientTest, OverlongTextForAnIntegerParameterIsRefused) {
+  TFbQuery query(&Database, &Transaction);
+  query.SetSQL("SELECT COUNT(*) AS n FROM directory WHERE idd = :idd");
+  query.ParamByName("IDD").SetString(std::string(65540, '1'));
+  EXPECT_THROW(query.ExecQuery(), ETextTooLong);
+}
+
 TEST_F(FbClientTest, CyrillicLiteralsInTheStatementTextMatch) {
   Insert(1, "Ёлка", "");
   TFbQuery query(&Database, &Transaction);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "TestSupport.h"
 #include "uDB.h"
@@ -37,6 +38,10 @@ class TRowLock {
 
 class TBookTest : public ::testing::Test {
  protected:
+  TBookTest() = default;
+  // A book made by other software: its own schema.
+  explicit TBookTest(const std::vector<std::string>& schema) : Book(schema) {}
+
   void SetUp() override {
     dmDB.DB.DatabaseName = Book.Path();
     dmDB.DB.Open();

@@ -27,6 +27,10 @@ TTempDir::~TTempDir() {
 
 TTempDatabase::TTempDatabase() : FPath(FDir.File("DB.fdb")) { CreateDirectoryDatabase(FPath); }
 
+TTempDatabase::TTempDatabase(const std::vector<std::string>& schema) : FPath(FDir.File("DB.fdb")) {
+  CreateDatabaseWithSchema(FPath, schema);
+}
+
 void WriteFile(const std::string& path, const std::string& content) {
   fs::create_directories(fs::path(path).parent_path());
   std::ofstream out(path, std::ios::binary);

@@ -23,10 +23,12 @@ class TTempDir {
   std::string FPath;
 };
 
-// A new reference book file with the schema, in a temporary folder of its own.
+// A new reference book file with the schema (the program's, or the given
+// statements), in a temporary folder of its own.
 class TTempDatabase {
  public:
   TTempDatabase();
+  explicit TTempDatabase(const std::vector<std::string>& schema);
   const std::string& Path() const { return FPath; }
   const TTempDir& Dir() const { return FDir; }
 
