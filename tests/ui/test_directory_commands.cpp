@@ -858,6 +858,11 @@ TEST_F(DirectoryWindowTest, SaveRefusedByTheDatabaseIsReportedAndTheEditorKeepsW
     ASSERT_EQ(Messages.Shown.size(), 1u);
     EXPECT_EQ(Messages.Shown[0].Kind, TMsgKind::Error);
     EXPECT_EQ(Messages.Shown[0].Text.rfind("Запись не сохранена", 0), 0u) << Messages.Shown[0].Text;
+    if (!c.Lock) {
+      // The real cause, with the length and the limit.
+      EXPECT_NE(Messages.Shown[0].Text.find("4 001"), std::string::npos) << Messages.Shown[0].Text;
+      EXPECT_NE(Messages.Shown[0].Text.find("4 000"), std::string::npos) << Messages.Shown[0].Text;
+    }
 
     EXPECT_EQ(AllRows(), before);
     EXPECT_EQ(Generator(), generator + c.Drawn);
