@@ -539,7 +539,6 @@ void TFbQuery::FreeStatement() {
     FStatement = nullptr;
   }
   FPreparedOn = nullptr;
-  FPreparedIn = nullptr;
 }
 
 void TFbQuery::Prepare() {
@@ -557,7 +556,6 @@ void TFbQuery::Prepare() {
   status.Check();
   FStatement = statement;
   FPreparedOn = attachment;
-  FPreparedIn = transaction;
   TRef<IMessageMetadata> described(FStatement->getOutputMetadata(&status));
   status.Check();
   FOutMeta = ReadableOutput(described.get());

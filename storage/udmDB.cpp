@@ -7,6 +7,7 @@
 
 #include <cerrno>
 
+#include "uDB.h"
 #include "uGlobals.h"
 #include "uMessages.h"
 
@@ -19,7 +20,6 @@ std::vector<std::string> DirectoryConnectionParams() {
 }
 
 namespace {
-const std::vector<std::string> kReadCommittedNoWait = {"read_committed", "rec_version", "nowait"};
 
 bool FileExists(const std::string& path) {
   struct stat info {};
@@ -78,8 +78,10 @@ std::string DatabaseOpenFailureCause(const std::string& file, const EDatabaseErr
 
 TdmDB::TdmDB() : trDirectoryRead(&DB), trDirectoryWrite(&DB) {
   DB.Params = DirectoryConnectionParams();
-  trDirectoryRead.Params = kReadCommittedNoWait;
-  trDirectoryWrite.Params = kReadCommittedNoWait;
+  // Both run read committed, record version, no wait: the write command's
+  // parameters, one place for all of them.
+  trDirectoryRead.Params = WriteTransactionParams();
+  trDirectoryWrite.Params = WriteTransactionParams();
 }
 
 bool TdmDB::OpenDatabase() {
