@@ -12,6 +12,7 @@
 
 #include "uDB.h"
 #include "uDirectory.h"
+#include "uDirectorySQL.h"
 #include "uExchangeRows.h"
 
 // Fills an entry whose Id is set from its row and counts its children.
@@ -161,9 +162,8 @@ class TDBDirectoryImportCmd : public TDBWriteCmd {
   TImportProgress FProgress;
 };
 
-// The statements the main window runs on its own statement object.
-extern const char* const kFolderListingSQL;  // parameter ID_PARENT
-extern const char* const kParentLookupSQL;   // parameter ID
+// The statements the main window runs on its own statement object
+// (kFolderListingSQL, kParentLookupSQL) are in uDirectorySQL.h.
 
 // The ids of a folder's children, folders first, each group by position;
 // runs the folder listing in the given transaction (started when needed).
