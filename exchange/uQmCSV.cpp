@@ -209,5 +209,3 @@ TQmCSVUtils& CSVUtils() {
   static TQmCSVUtils instance;
   return instance;
 }
-
-TQmCSVUnit::TQmCSVUnit() { CSVUtils(); }

@@ -104,13 +104,3 @@ class TQmCSVUtils {
 // whenever code (or a test) asks for it and is freed when the program ends;
 // it holds no resource and no state between calls of ParseLine.
 TQmCSVUtils& CSVUtils();
-
-// The unit's start step: creates CSVUtils at start-up, before any window,
-// so the start order stays visible in the start-up code. Optional: CSVUtils()
-// works without it.
-class TQmCSVUnit {
- public:
-  TQmCSVUnit();
-  TQmCSVUnit(const TQmCSVUnit&) = delete;
-  TQmCSVUnit& operator=(const TQmCSVUnit&) = delete;
-};

@@ -536,7 +536,6 @@ void TFbQuery::FreeStatement() {
     FStatement = nullptr;
   }
   FPreparedOn = nullptr;
-  FPreparedIn = nullptr;
 }
 
 void TFbQuery::Prepare() {
@@ -554,7 +553,6 @@ void TFbQuery::Prepare() {
   status.Check();
   FStatement = statement;
   FPreparedOn = attachment;
-  FPreparedIn = transaction;
   TRef<IMessageMetadata> described(FStatement->getOutputMetadata(&status));
   status.Check();
   FOutMeta = ReadableOutput(described.get());

@@ -192,7 +192,6 @@ class TFbQuery {
 
   Firebird::IStatement* FStatement = nullptr;
   Firebird::IAttachment* FPreparedOn = nullptr;
-  Firebird::ITransaction* FPreparedIn = nullptr;
   Firebird::IMessageMetadata* FOutMeta = nullptr;
   Firebird::IResultSet* FResultSet = nullptr;
   Firebird::ITransaction* FResultTransaction = nullptr;

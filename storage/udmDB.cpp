@@ -7,6 +7,7 @@
 
 #include <cerrno>
 
+#include "uDB.h"
 #include "uGlobals.h"
 #include "uMessages.h"
 
@@ -19,8 +20,6 @@ std::vector<std::string> DirectoryConnectionParams() {
 }
 
 namespace {
-const std::vector<std::string> kReadCommittedNoWait = {"read_committed", "rec_version", "nowait"};
-
 bool FileExists(const std::string& path) {
   struct stat info {};
   return stat(path.c_str(), &info) == 0;
@@ -78,8 +77,9 @@ std::string DatabaseOpenFailureCause(const std::string& file, const EDatabaseErr
 
 TdmDB::TdmDB() : trDirectoryRead(&DB), trDirectoryWrite(&DB) {
   DB.Params = DirectoryConnectionParams();
-  trDirectoryRead.Params = kReadCommittedNoWait;
-  trDirectoryWrite.Params = kReadCommittedNoWait;
+  // Read-committed, record version, no wait; read-write, as the write commands'.
+  trDirectoryRead.Params = WriteTransactionParams();
+  trDirectoryWrite.Params = WriteTransactionParams();
 }
 
 bool TdmDB::OpenDatabase() {
