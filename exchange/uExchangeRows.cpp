@@ -52,11 +52,6 @@ std::string ExchangeField(std::string_view text, bool quoteWhenEmpty) {
   return QuoteCSVField(text, kExchangeDelimiter, kQuote);
 }
 
-std::string_view TrimEnd(std::string_view text) {
-  while (!text.empty() && IsBlankChar(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 int CountLeadingTabs(std::string_view line) {
   int count = 0;
   while (static_cast<size_t>(count) < line.size() && line[static_cast<size_t>(count)] == '\t') ++count;
@@ -100,7 +95,7 @@ std::optional<int> FieldOpenAfterClosing(std::string_view tail, int openField) {
   if (openField != kTitleField) return std::nullopt;  // the writer quotes no other field over lines
   if (endsLine) return -1;
   if (tail.front() != kExchangeDelimiter) return std::nullopt;
-  return ReadCSVFields(TrimEnd(tail.substr(1)), kExchangeDelimiter, kQuote, kTitleField + 1).OpenField;
+  return ReadCSVFields(TrimBlanksAtEnd(tail.substr(1)), kExchangeDelimiter, kQuote, kTitleField + 1).OpenField;
 }
 
 }  // namespace
