@@ -27,6 +27,8 @@
 #include <mutex>
 #include <vector>
 
+#include "uText.h"
+
 extern const int kCxaThrowInterposed;
 
 namespace {
@@ -257,12 +259,8 @@ struct TMapping {
 
 std::vector<TMapping> ParseMaps(const std::string& text) {
   std::vector<TMapping> maps;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(pos, end - pos);
-    pos = end + 1;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::string line(NextTextLine(text, pos).Text);
     unsigned long start = 0, stop = 0, offset = 0;
     int pathAt = 0;
     if (std::sscanf(line.c_str(), "%lx-%lx %*s %lx %*s %*s %n", &start, &stop, &offset, &pathAt) < 3) continue;

@@ -142,7 +142,7 @@ int RunProgram(int& argc, char** argv, const std::string& programFile,
   // Unit start steps; their objects end in reverse order at shutdown.
   TGlobalsUnit globals(programFile);
   TDebugUnit debug(Globals().AppPath);
-  TQmCSVUnit csv;
+  CSVUtils();  // the CSV helper exists from start-up on, before any window
 
   TTerminationWatch termination;  // before any thread starts
   TApplication application(argc, argv);

@@ -209,12 +209,15 @@ std::vector<TTextLine> SplitTextLines(std::string_view text) {
   return lines;
 }
 
+std::string_view TrimBlanksAtEnd(std::string_view text) {
+  while (!text.empty() && IsBlankChar(text.back())) text.remove_suffix(1);
+  return text;
+}
+
 std::string_view TrimBlanks(std::string_view text) {
-  size_t begin = 0;
-  while (begin < text.size() && IsBlankChar(text[begin])) ++begin;
-  size_t end = text.size();
-  while (end > begin && IsBlankChar(text[end - 1])) --end;
-  return text.substr(begin, end - begin);
+  text = TrimBlanksAtEnd(text);
+  while (!text.empty() && IsBlankChar(text.front())) text.remove_prefix(1);
+  return text;
 }
 
 std::string ShortenForMessage(std::string_view utf8, size_t maxChars) {

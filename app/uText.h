@@ -68,8 +68,9 @@ std::vector<TTextLine> SplitTextLines(std::string_view text);
 // Characters of code 32 and below count as blanks (blank, TAB, CR, LF and
 // the other control characters); UTF-8 bytes (0x80 and up) never do.
 inline bool IsBlankChar(char c) { return static_cast<unsigned char>(c) <= 0x20; }
-// The text without blanks at either end.
+// The text without blanks at either end, or at its end only.
 std::string_view TrimBlanks(std::string_view text);
+std::string_view TrimBlanksAtEnd(std::string_view text);
 
 // A text quoted inside a message, cut to a readable length: at most
 // maxChars characters, then "…" when something was cut.

@@ -11,23 +11,32 @@
 #include <filesystem>
 #include <fstream>
 
+#include "uDB.h"
+#include "uDirectorySQL.h"
+#include "uFbClient.h"
+
 using namespace Firebird;
 
 namespace bench {
 
-const char* const kFloorEntrySQL = "SELECT * FROM directory d WHERE d.idd = ";
-const char* const kFloorChildCountSQL = "SELECT COUNT(idd) as childs FROM directory WHERE id_parent = ";
-const char* const kFloorChainSQL = "SELECT FIRST 1 * FROM directory d WHERE COALESCE(d.idd, 0) = ";
-const char* const kFloorListingSQL =
-    "SELECT d.idd FROM directory d WHERE d.id_parent = ? ORDER BY d.kind desc, d.order_position";
-const char* const kFloorOrderUpdateSQL = "UPDATE directory SET order_position = ? WHERE idd = ?";
-const char* const kFloorChildrenSQL = "SELECT d.idd FROM directory d WHERE COALESCE(d.id_parent, 0) = ";
-const char* const kFloorChildrenOrderSQL = " ORDER BY d.order_position";
-const char* const kFloorNextIdSQL = "SELECT GEN_ID(GEN_DIRECTORY_ID, 1) AS id FROM rdb$database";
-const char* const kFloorExistsSQL = "SELECT idd FROM directory WHERE idd=";
-const char* const kFloorInsertSQL =
-    " INSERT INTO directory (idd, id_parent, order_position, title, description, kind, flags) "
-    "VALUES (?, ?, ?, ?, ?, ?, ?)         ";
+namespace {
+
+// The statement texts our storage layer sends, taken from it, with "?" for
+// its named parameters (the floor binds by position).
+std::string Positional(const char* sql) { return TranslateNamedParams(sql).Text; }
+
+const std::string kFloorEntrySQL = kReadSQL;
+const std::string kFloorChildCountSQL = kChildCountSQL;
+const std::string kFloorChainSQL = kChainSQL;
+const std::string kFloorListingSQL = Positional(kFolderListingSQL);
+const std::string kFloorOrderUpdateSQL = Positional(kOrderUpdateSQL);
+const std::string kFloorChildrenSQL = kChildrenSQL;
+const std::string kFloorChildrenOrderSQL = kChildrenOrderSQL;
+const std::string kFloorNextIdSQL = GeneratorValueSQL("GEN_DIRECTORY_ID");
+const std::string kFloorExistsSQL = kExistsSQL;
+const std::string kFloorInsertSQL = Positional(kInsertSQL);
+
+}  // namespace
 
 namespace {
 

@@ -29,20 +29,8 @@ class EFloorError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The statement texts our storage layer sends, with "?" for its named
-// parameters. The ones marked "id appended" get the id in decimal at the end.
-extern const char* const kFloorEntrySQL;        // id appended
-extern const char* const kFloorChildCountSQL;   // id appended
-extern const char* const kFloorChainSQL;        // id appended
-extern const char* const kFloorListingSQL;      // ? = folder id
-extern const char* const kFloorOrderUpdateSQL;  // ? = order position, ? = id
-// The section export's children of an entry: the id appended, then the order.
-extern const char* const kFloorChildrenSQL;
-extern const char* const kFloorChildrenOrderSQL;
-extern const char* const kFloorNextIdSQL;       // the id draw of GEN_DIRECTORY_ID
-extern const char* const kFloorExistsSQL;       // id appended
-extern const char* const kFloorInsertSQL;       // ? = idd, id_parent, order_position,
-                                                //     title, description, kind, flags
+// The statements the floor sends are our storage layer's own texts
+// (uDirectorySQL.h, uDB.h), with "?" for the named parameters.
 
 // Transaction parameter blocks: read committed, record version, no wait,
 // and read-only when asked.

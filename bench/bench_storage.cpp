@@ -375,9 +375,6 @@ int Run(const TOptions& options) {
                 watch.Seconds());
   }
 
-  Expect(TranslateNamedParams(kFolderListingSQL).Text == bench::kFloorListingSQL,
-         "the floor's listing statement is the window's");
-
   std::vector<bench::TBenchRow> rows;
   {
     // Both attachments in this process; never used at the same time.

@@ -38,23 +38,14 @@ std::string UndoubleQuotes(std::string_view text, char quoteChar) {
 }
 
 // The closing quote of the quoted field that opens at quoted[0]: the last
-// quote char of an odd run directly followed by the delimiter. Even runs are
-// doubled quote chars of the text. Returns npos when there is none.
+// quote char of an odd run directly followed by the delimiter. Odd runs that
+// are not followed by it are taken as text. Returns npos when there is none.
 size_t FindClosingQuote(std::string_view quoted, char delimiter, char quoteChar) {
-  size_t runStart = quoted.find(quoteChar, 1);
-  while (runStart != std::string_view::npos) {
-    size_t runEnd = runStart;
-    while (runEnd < quoted.size() && quoted[runEnd] == quoteChar) ++runEnd;
-    const bool oddRun = (runEnd - runStart) % 2 == 1;
-    if (oddRun && runEnd < quoted.size() && quoted[runEnd] == delimiter) return runEnd - 1;
-    runStart = quoted.find(quoteChar, runEnd);
+  for (size_t runEnd = FindOddQuoteRun(quoted, 1, quoteChar); runEnd != std::string_view::npos;
+       runEnd = FindOddQuoteRun(quoted, runEnd, quoteChar)) {
+    if (runEnd < quoted.size() && quoted[runEnd] == delimiter) return runEnd - 1;
   }
   return std::string_view::npos;
-}
-
-// line is where it was raised, for the crash report.
-[[noreturn]] void RaiseUnclosedField(std::string_view rest, unsigned line) {
-  throw ECSVError(std::string(kUnclosedFieldMessage) + std::string(rest), line);
 }
 
 // One field taken from the front of the rest of a line, and how many bytes of
@@ -62,6 +53,8 @@ size_t FindClosingQuote(std::string_view quoted, char delimiter, char quoteChar)
 struct TTakenField {
   std::string Text;
   size_t Consumed;
+  bool Readable = true;  // false: a quoted field without a closing quote that does not end with one
+  bool Open = false;     // a quoted field with only doubled quote chars after its opening one
 };
 
 TTakenField TakeUnquoted(std::string_view rest, char delimiter) {
@@ -73,9 +66,10 @@ TTakenField TakeUnquoted(std::string_view rest, char delimiter) {
 // A quoted field without a closing quote ends the line; it is still read
 // when the line ends with a quote char.
 TTakenField TakeLastQuoted(std::string_view rest, char quoteChar) {
-  if (rest.back() != quoteChar) RaiseUnclosedField(rest, __LINE__);
+  const bool open = FindOddQuoteRun(rest, 1, quoteChar) == std::string_view::npos;
+  if (rest.back() != quoteChar) return {std::string(), rest.size(), false, open};
   const size_t innerLength = rest.size() > 1 ? rest.size() - 2 : 0;
-  return {UndoubleQuotes(rest.substr(1, innerLength), quoteChar), rest.size()};
+  return {UndoubleQuotes(rest.substr(1, innerLength), quoteChar), rest.size(), true, open};
 }
 
 TTakenField TakeQuoted(std::string_view rest, char delimiter, char quoteChar) {
@@ -89,6 +83,16 @@ TTakenField TakeField(std::string_view rest, char delimiter, char quoteChar) {
   if (rest.front() == delimiter) return {std::string(), 1};
   if (rest.front() != quoteChar) return TakeUnquoted(rest, delimiter);
   return TakeQuoted(rest, delimiter, quoteChar);
+}
+
+// The unclosed field's text in the message stays readable however long the
+// line is.
+constexpr size_t kQuotedInMessage = 200;
+
+// line is where it was raised, for the crash report; position is where the
+// field opens in the row.
+[[noreturn]] void RaiseUnclosedField(std::string_view rest, unsigned line, size_t position) {
+  throw ECSVError(std::string(kUnclosedFieldMessage) + ShortenForMessage(rest, kQuotedInMessage), line, position);
 }
 
 // The texts of the lines of data.
@@ -115,8 +119,40 @@ class TFieldsBinding {
 
 }  // namespace
 
-ECSVError::ECSVError(const std::string& message, unsigned line)
-    : std::runtime_error(message), FSourceLocation("Unit/uQmCSV, line " + std::to_string(line)) {}
+ECSVError::ECSVError(const std::string& message, unsigned line, size_t position)
+    : std::runtime_error(message),
+      FSourceLocation("Unit/uQmCSV, line " + std::to_string(line)),
+      FPosition(position) {}
+
+size_t FindOddQuoteRun(std::string_view text, size_t pos, char quoteChar) {
+  for (size_t runStart = text.find(quoteChar, pos); runStart != std::string_view::npos;
+       runStart = text.find(quoteChar, runStart)) {
+    size_t runEnd = runStart;
+    while (runEnd < text.size() && text[runEnd] == quoteChar) ++runEnd;
+    if ((runEnd - runStart) % 2 == 1) return runEnd;
+    runStart = runEnd;
+  }
+  return std::string_view::npos;
+}
+
+TCSVLine ReadCSVFields(std::string_view rest, char delimiter, char quoteChar, int firstIndex) {
+  TCSVLine line;
+  for (int index = firstIndex; !rest.empty(); ++index) {
+    TTakenField taken = TakeField(rest, delimiter, quoteChar);
+    rest.remove_prefix(taken.Consumed);
+    if (taken.Open) line.OpenField = index;
+    if (!taken.Readable) {
+      line.Readable = false;
+      break;
+    }
+    line.Fields.push_back(std::move(taken.Text));
+  }
+  return line;
+}
+
+TCSVLine ReadCSVLine(std::string_view line, char delimiter, char quoteChar) {
+  return ReadCSVFields(TrimBlanks(line), delimiter, quoteChar, 0);
+}
 
 std::string QuoteCSVField(std::string_view text, char delimiter, char quoteChar) {
   std::string copied = DoubleQuotes(text, quoteChar);
@@ -141,8 +177,10 @@ bool TQmCSV::IsSkipped(std::string_view line, char delimiter) const {
 }
 
 void TQmCSV::ParseRow(std::string_view row, char delimiter, int rowIndex) const {
+  const size_t rowLength = row.size();
   for (int fieldIndex = 0; !row.empty(); ++fieldIndex) {
     const TTakenField taken = TakeField(row, delimiter, QuoteChar);
+    if (!taken.Readable) RaiseUnclosedField(row, __LINE__, rowLength - row.size());
     row.remove_prefix(taken.Consumed);
     if (OnField && !OnField(taken.Text, fieldIndex, rowIndex, fieldIndex == 0)) return;
   }
@@ -171,5 +209,3 @@ TQmCSVUtils& CSVUtils() {
   static TQmCSVUtils instance;
   return instance;
 }
-
-TQmCSVUnit::TQmCSVUnit() { CSVUtils(); }

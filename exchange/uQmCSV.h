@@ -17,14 +17,19 @@
 // Raised when a quoted field reaches the end of its line without a closing
 // quote char. what() is the user-facing text alone; where it was raised is
 // kept apart for crash reports.
+// what() quotes the rest of the line cut to 200 characters ("…" after them).
 class ECSVError : public std::runtime_error {
  public:
-  ECSVError(const std::string& message, unsigned line);
+  ECSVError(const std::string& message, unsigned line, size_t position);
   // "Unit/uQmCSV, line N".
   const std::string& SourceLocation() const { return FSourceLocation; }
+  // Where the unclosed quoted field opens: its offset in the line as read,
+  // blanks at the line's start not counted.
+  size_t Position() const { return FPosition; }
 
  private:
   std::string FSourceLocation;
+  size_t FPosition;
 };
 
 // The written form of one field: the text unchanged, or, when it holds the
@@ -56,6 +61,30 @@ class TQmCSV {
   bool IsSkipped(std::string_view line, char delimiter) const;
 };
 
+// ---- The quoted-field scanner every reader of this codec shares ---------
+
+// The next run of quote chars of odd length in text, from pos on: the index
+// just past it, or npos when there is none. Runs of even length are the
+// doubled quote chars of a quoted field's text; an odd run holds the quote
+// char that closes the field (its last one), or is malformed.
+size_t FindOddQuoteRun(std::string_view text, size_t pos, char quoteChar);
+
+// One line read the way TQmCSV reads it (trimmed, fields taken from the
+// front), without raising.
+struct TCSVLine {
+  std::vector<std::string> Fields;  // up to an unreadable last field
+  bool Readable = true;             // false: TQmCSV raises ECSVError on this line
+  // The index of the last field when it is a quoted field whose closing
+  // quote has not come: only doubled quote chars follow its opening one.
+  // A multi-line reader may continue it on the next line; -1 otherwise.
+  int OpenField = -1;
+};
+TCSVLine ReadCSVLine(std::string_view line, char delimiter, char quoteChar);
+
+// The same for fields that follow a delimiter inside a row: nothing is
+// trimmed from the front, and field indexes start at firstIndex.
+TCSVLine ReadCSVFields(std::string_view rest, char delimiter, char quoteChar, int firstIndex);
+
 class TQmCSVUtils {
  public:
   // Splits data at CR LF, CR or LF and leaves in fields the fields of the
@@ -75,13 +104,3 @@ class TQmCSVUtils {
 // whenever code (or a test) asks for it and is freed when the program ends;
 // it holds no resource and no state between calls of ParseLine.
 TQmCSVUtils& CSVUtils();
-
-// The unit's start step: creates CSVUtils at start-up, before any window,
-// so the start order stays visible in the start-up code. Optional: CSVUtils()
-// works without it.
-class TQmCSVUnit {
- public:
-  TQmCSVUnit();
-  TQmCSVUnit(const TQmCSVUnit&) = delete;
-  TQmCSVUnit& operator=(const TQmCSVUnit&) = delete;
-};

@@ -114,12 +114,16 @@ bool SQLHasRows(const std::string& sql, TFbTransaction* transaction) {
   }
 }
 
+std::string GeneratorValueSQL(const std::string& generatorName) {
+  return "SELECT GEN_ID(" + generatorName + ", 1) AS id FROM rdb$database";
+}
+
 int NextGeneratorValue(const std::string& generatorName) {
   TFbTransaction transaction(gSharedDatabase);
   transaction.Params = ReadTransactionParams();
   TFbQuery query(gSharedDatabase, &transaction);
   try {
-    query.SetSQL("SELECT GEN_ID(" + generatorName + ", 1) AS id FROM rdb$database");
+    query.SetSQL(GeneratorValueSQL(generatorName));
     transaction.StartTransaction();
     query.ExecQuery();
     int64_t value = query.FieldByName("ID").AsInt64();

@@ -71,6 +71,9 @@ const std::vector<std::string>& WriteTransactionParams();
 // Does the statement return at least one row? False on any error as well.
 bool SQLHasRows(const std::string& sql, TFbTransaction* transaction = nullptr);
 
+// The statement that draws the next value of a generator.
+std::string GeneratorValueSQL(const std::string& generatorName);
+
 // The next value of a generator; -1 on any error and for a value outside
 // 1..2^31 - 1, the range of ids.
 int NextGeneratorValue(const std::string& generatorName);

@@ -6,30 +6,11 @@
 #include <optional>
 #include <string>
 
+#include "uDirectorySQL.h"
 #include "uQmCSV.h"
 #include "uText.h"
 
-const char* const kFolderListingSQL =
-    "SELECT d.idd FROM directory d WHERE d.id_parent = :id_parent ORDER BY d.kind desc, d.order_position";
-const char* const kParentLookupSQL = "SELECT FIRST 1 * FROM directory d WHERE d.idd = :id";
-
 namespace {
-
-const char* const kReadSQL = "SELECT * FROM directory d WHERE d.idd = ";
-const char* const kChildCountSQL = "SELECT COUNT(idd) as childs FROM directory WHERE id_parent = ";
-const char* const kExistsSQL = "SELECT idd FROM directory WHERE idd=";
-const char* const kUpdateSQL =
-    " UPDATE directory                       SET id_parent = :id_parent,                "
-    "order_position = :order_position,      title = :title,                        "
-    "description = :description,            kind = :kind,                          "
-    "flags = :flags                     WHERE (idd = :idd)                    ";
-const char* const kInsertSQL =
-    " INSERT INTO directory (idd, id_parent, order_position, title, description, kind, flags) "
-    "VALUES (:idd, :id_parent, :order_position, :title, :description, :kind, :flags)         ";
-const char* const kChainSQL = "SELECT FIRST 1 * FROM directory d WHERE COALESCE(d.idd, 0) = ";
-const char* const kChildrenSQL = "SELECT d.idd FROM directory d WHERE COALESCE(d.id_parent, 0) = ";
-const char* const kChildrenOrderSQL = " ORDER BY d.order_position";
-const char* const kOrderUpdateSQL = "UPDATE directory SET order_position = :order_position WHERE idd = :idd";
 
 bool ChainHolds(const TDirectoryList& list, int32_t id) {
   for (const auto& entry : list) {
@@ -275,10 +256,47 @@ bool TDBDirectoryImportCmd::Run(const std::vector<TTextLine>& lines, int32_t tar
   return ok;
 }
 
-bool TDBDirectoryImportCmd::Stop(int line, std::string reason) {
+// Lines from the given 1-based line on, up to the last one with text.
+int TDBDirectoryImportCmd::LinesWithTextFrom(int line) const {
+  int last = static_cast<int>(FLines->size());
+  while (last >= line && TrimBlanks((*FLines)[static_cast<size_t>(last - 1)].Text).empty()) --last;
+  return std::max(0, last - line + 1);
+}
+
+// lastLine: the last line of the row that stopped it.
+bool TDBDirectoryImportCmd::Stop(int line, int lastLine, std::string reason) {
+  FResult.End = TImportEnd::Failed;
   FResult.StoppedAtLine = line;
+  FResult.LinesNotRead = LinesWithTextFrom(lastLine + 1);
   FResult.Reason = std::move(reason);
   return false;
+}
+
+bool TDBDirectoryImportCmd::Cancel(TExchangeReader& reader, int line) {
+  // Asked to stop after the last row: there was nothing left to leave out.
+  if (reader.AtEnd()) {
+    TExchangeRow none;
+    reader.Next(none);  // notes the blank line, if there is one
+    return EndOfRows(reader);
+  }
+  FResult.End = TImportEnd::Cancelled;
+  FResult.StoppedAtLine = line;
+  FResult.LinesNotRead = LinesWithTextFrom(line);
+  FResult.Reason = "Импорт прерван. Не импортированы строки, начиная со строки " + std::to_string(line) + ".";
+  return false;
+}
+
+// The rows have ended: at the text's end, or at a blank line that may have
+// lines with text after it, which are not read.
+bool TDBDirectoryImportCmd::EndOfRows(const TExchangeReader& reader) {
+  if (reader.BlankLine() == 0 || reader.LinesAfterBlank() == 0) return true;
+  FResult.End = TImportEnd::BlankLine;
+  FResult.StoppedAtLine = reader.BlankLine();
+  FResult.LinesNotRead = reader.LinesAfterBlank();
+  FResult.Reason = "Строка " + std::to_string(reader.BlankLine()) +
+                   " пустая, на ней импорт закончен. Строки после неё не прочитаны, их " +
+                   std::to_string(reader.LinesAfterBlank()) + ".";
+  return true;
 }
 
 std::unique_ptr<TDirectory> TDBDirectoryImportCmd::NewEntry(const TExchangeRow& row) {
@@ -296,39 +314,47 @@ std::unique_ptr<TDirectory> TDBDirectoryImportCmd::NewEntry(const TExchangeRow& 
 
 bool TDBDirectoryImportCmd::Execute() {
   TExchangeReader reader(*FLines);
-  if (!reader.IsExchangeText()) return true;
+  if (!reader.IsExchangeText()) {
+    FResult.End = TImportEnd::NoExchangeText;
+    return true;
+  }
+  reader.OnLongRow = [this] { return !FProgress || FProgress(FResult.Created); };
   try {
     return Import(reader);
-  } catch (const ECSVError& error) {
-    return Stop(reader.CurrentLine(), error.what());
+  } catch (const EExchangeError& error) {
+    return Stop(error.Line(), error.LastLine(), error.what());
+  } catch (const EExchangeCancelled& cancelled) {
+    return Cancel(reader, cancelled.Line());
   } catch (const std::exception& error) {
-    return Stop(reader.CurrentLine(), error.what());
+    return Stop(reader.NextLine(), reader.NextLine(), error.what());
   } catch (...) {
-    return Stop(reader.CurrentLine(), "неизвестная ошибка");
+    return Stop(reader.NextLine(), reader.NextLine(), "Неизвестная ошибка.");
   }
 }
 
 bool TDBDirectoryImportCmd::Import(TExchangeReader& reader) {
   TExchangeRow row;
-  if (!reader.Next(row)) return true;
+  if (!reader.Next(row)) return EndOfRows(reader);
   TLevelTable parents;
   parents.Set(row.Level, FTarget);
   for (;;) {
     std::optional<int32_t> parent = parents.Get(row.Level);
-    if (!parent) return Stop(row.Line, "для строки не найдена родительская папка: уровень вложенности " +
-                                           std::to_string(row.Level) + " меньше уровня первой строки");
+    if (!parent)
+      return Stop(row.Line, row.LastLine, "Для строки не найдена родительская папка: уровень вложенности " +
+                                              std::to_string(row.Level) + " меньше уровня первой строки.");
     std::unique_ptr<TDirectory> entry = NewEntry(row);
-    if (!entry) return Stop(row.Line, "база данных не выдала новый идентификатор записи");
+    if (!entry) return Stop(row.Line, row.LastLine, "База данных не выдала новый идентификатор записи.");
     entry->IdParent = *parent;
     std::string reason;
-    if (!TDBDirectorySaveCmd::Run(entry.get(), nullptr, &reason)) return Stop(row.Line, reason);
+    if (!TDBDirectorySaveCmd::Run(entry.get(), nullptr, &reason)) return Stop(row.Line, row.LastLine, reason);
     ++FResult.Created;
-    if (FProgress && !FProgress(FResult.Created)) return Stop(row.Line, "импорт прерван");
+    if (FProgress && !FProgress(FResult.Created)) return Cancel(reader, reader.NextLine());
 
     TExchangeRow next;
-    if (!reader.Next(next)) return true;
+    if (!reader.Next(next)) return EndOfRows(reader);
     if (next.Level > row.Level + 1)
-      return Stop(next.Line, "уровень вложенности строки больше уровня предыдущей строки более чем на 1");
+      return Stop(next.Line, next.LastLine,
+                  "Уровень вложенности строки больше уровня предыдущей строки более чем на 1.");
     if (next.Level > row.Level) parents.Set(next.Level, entry->Id);
     row = std::move(next);
   }

@@ -12,6 +12,7 @@
 
 #include "uDB.h"
 #include "uDirectory.h"
+#include "uDirectorySQL.h"
 #include "uExchangeRows.h"
 
 // Fills an entry whose Id is set from its row and counts its children.
@@ -106,22 +107,42 @@ class TDBDirectoryExportCmd : public TDBReadCmd {
   TWalk* FWalk = nullptr;
 };
 
-// What an import did: how many entries it created and, when it stopped
-// early, on which line of the text and why.
+// How an import ended.
+enum class TImportEnd {
+  Completed,       // every row of the text was read
+  NoExchangeText,  // no marker line, or nothing but blank lines after it: nothing read
+  BlankLine,       // a blank line ended the rows, and lines with text follow it
+  Cancelled,       // the progress handler asked to stop
+  Failed,          // a row could not be read or stored
+};
+
+// What an import did: how many entries it created and, when it did not
+// read every row, where it stopped and why.
 struct TImportResult {
+  TImportEnd End = TImportEnd::Completed;
   int Created = 0;
-  int StoppedAtLine = 0;  // 0 when it did not stop on an error
+  // The line it stopped at: the row that failed (Failed), the first line
+  // not imported (Cancelled), the blank line (BlankLine); 0 otherwise.
+  int StoppedAtLine = 0;
+  // Lines after the stop that were not read, up to the last line with text
+  // (BlankLine: those after the blank line; Cancelled: from StoppedAtLine on;
+  // Failed: those after the failed row).
+  int LinesNotRead = 0;
+  // Why, in plain Russian for the user; empty when Completed or
+  // NoExchangeText.
   std::string Reason;
 };
 
-// Called after every stored entry with the number stored so far; returning
-// false stops the import (what was stored stays).
+// Called after every stored entry with the number stored so far, and every
+// TExchangeReader::kLinesPerProgress lines while one row runs over many
+// lines; returning false stops the import (what was stored stays).
 using TImportProgress = std::function<bool(int created)>;
 
 // Creates one new entry per row of an exchange text below the target
 // folder; every id is drawn and every row saved in transactions of their
 // own, so what was saved before a stop stays saved. True when the text was
-// read to its end or to a blank line, or was no exchange text at all.
+// read to its end or to a blank line, or was no exchange text at all (see
+// TImportResult::End); false when it was cancelled or a row failed.
 class TDBDirectoryImportCmd : public TDBWriteCmd {
  public:
   static bool Run(const std::vector<TTextLine>& lines, int32_t target,
@@ -134,7 +155,10 @@ class TDBDirectoryImportCmd : public TDBWriteCmd {
 
  private:
   bool Import(TExchangeReader& reader);
-  bool Stop(int line, std::string reason);
+  bool EndOfRows(const TExchangeReader& reader);
+  bool Cancel(TExchangeReader& reader, int line);
+  bool Stop(int line, int lastLine, std::string reason);
+  int LinesWithTextFrom(int line) const;
   std::unique_ptr<TDirectory> NewEntry(const TExchangeRow& row);
 
   const std::vector<TTextLine>* FLines = nullptr;
@@ -143,9 +167,8 @@ class TDBDirectoryImportCmd : public TDBWriteCmd {
   TImportProgress FProgress;
 };
 
-// The statements the main window runs on its own statement object.
-extern const char* const kFolderListingSQL;  // parameter ID_PARENT
-extern const char* const kParentLookupSQL;   // parameter ID
+// The statements the main window runs on its own statement object
+// (kFolderListingSQL, kParentLookupSQL) are in uDirectorySQL.h.
 
 // The ids of a folder's children, folders first, each group by position;
 // runs the folder listing in the given transaction (started when needed).

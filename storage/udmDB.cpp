@@ -20,7 +20,6 @@ std::vector<std::string> DirectoryConnectionParams() {
 }
 
 namespace {
-
 bool FileExists(const std::string& path) {
   struct stat info {};
   return stat(path.c_str(), &info) == 0;
@@ -78,8 +77,7 @@ std::string DatabaseOpenFailureCause(const std::string& file, const EDatabaseErr
 
 TdmDB::TdmDB() : trDirectoryRead(&DB), trDirectoryWrite(&DB) {
   DB.Params = DirectoryConnectionParams();
-  // Both run read committed, record version, no wait: the write command's
-  // parameters, one place for all of them.
+  // Read-committed, record version, no wait; read-write, as the write commands'.
   trDirectoryRead.Params = WriteTransactionParams();
   trDirectoryWrite.Params = WriteTransactionParams();
 }

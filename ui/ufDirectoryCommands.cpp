@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QElapsedTimer>
 #include <QProgressDialog>
 #include <QToolBar>
 #include <QTimer>
@@ -105,6 +106,51 @@ class TWaitCursor {
   ~TWaitCursor() { QApplication::restoreOverrideCursor(); }
   TWaitCursor(const TWaitCursor&) = delete;
   TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
+// The import's progress: rows done of all, the time left, and "Прервать",
+// looked at on every step; the window is redrawn at most every tenth of a
+// second, so that steps of a few milliseconds are not slowed down by it.
+class TImportProgressWindow {
+ public:
+  TImportProgressWindow(QWidget* owner, int total)
+      : FDialog(QStringLiteral("Импорт записей..."), QStringLiteral("Прервать"), 0, std::max(total, 1), owner),
+        FTotal(std::max(total, 1)) {
+    FDialog.setWindowTitle(QStringLiteral("Импорт"));
+    FDialog.setWindowModality(Qt::WindowModal);
+    FDialog.setMinimumDuration(500);
+    FDialog.setAutoClose(false);
+    FDialog.setAutoReset(false);
+    FClock.start();
+  }
+
+  bool Step(int done) {
+    if (FShown.isValid() && FShown.elapsed() < 100 && FDialog.isVisible()) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents);
+      return !FDialog.wasCanceled();
+    }
+    FShown.start();
+    FDialog.setValue(std::min(done, FTotal));
+    FDialog.setLabelText(QStringLiteral("Импортировано записей: %1 из %2%3").arg(done).arg(FTotal).arg(TimeLeft(done)));
+    // Until the progress window shows, nothing blocks the main window: the
+    // user's keys and clicks wait, so that no command runs in the middle of
+    // the import (leaving the folder, another import). Once it shows, it
+    // blocks the main window itself and its "Прервать" must work.
+    QCoreApplication::processEvents(FDialog.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+    return !FDialog.wasCanceled();
+  }
+
+ private:
+  QString TimeLeft(int done) const {
+    if (done < 1) return QString();
+    const qint64 left = FClock.elapsed() * (FTotal - std::min(done, FTotal)) / done / 1000;
+    return QStringLiteral("\nОсталось примерно: %1:%2").arg(left / 60).arg(left % 60, 2, 10, QLatin1Char('0'));
+  }
+
+  QProgressDialog FDialog;
+  int FTotal;
+  QElapsedTimer FClock;
+  QElapsedTimer FShown;
 };
 
 QToolButton* AddMenuButton(QToolBar* bar, const QString& caption, int icon, const QList<QAction*>& actions) {
@@ -474,30 +520,16 @@ void TfDirectory::ImportText(const std::string& text) {
   if (ShowMessageBox(kImportConfirmation, TMsgKind::Information, TMsgButtons::OkCancel) != TMsgResult::Ok) return;
   // Changes seen meanwhile wait for the end of the import.
   FImporting = true;
-  struct TImportEnd {
-    bool& Importing;
-    ~TImportEnd() { Importing = false; }
-  } importEnd{FImporting};
+  struct TImporting {
+    bool& Flag;
+    ~TImporting() { Flag = false; }
+  } importing{FImporting};
 
   TImportResult result;
-  bool imported = false;
   {
     TWaitCursor wait;
-    QProgressDialog progress(QStringLiteral("Импорт записей..."), QStringLiteral("Прервать"), 0, 0, this);
-    progress.setWindowTitle(QStringLiteral("Импорт"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    imported = FBrowser->Import(lines, &result, [&progress](int created) {
-      progress.setLabelText(QStringLiteral("Импортировано записей: %1").arg(created));
-      progress.setValue(0);
-      // Until the progress window shows, nothing blocks the main window: the
-      // user's keys and clicks wait, so that no command runs in the middle of
-      // the import (leaving the folder, another import). Once it shows, it
-      // blocks the main window itself and its "Прервать" must work.
-      QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
-                                                           : QEventLoop::ExcludeUserInputEvents);
-      return !progress.wasCanceled();
-    });
+    TImportProgressWindow progress(this, CountExchangeRows(lines));
+    FBrowser->Import(lines, &result, [&progress](int created) { return progress.Step(created); });
   }
 
   const TDirectory& folder = FBrowser->CurrentFolder();
@@ -505,12 +537,26 @@ void TfDirectory::ImportText(const std::string& text) {
   const std::string title = folder.Id < 1 ? std::string("Импорт") : "Импорт в раздел \"" + folder.Title + "\"";
   Reload(folderId, FocusedId());
   const std::string count = std::to_string(result.Created);
-  if (imported) {
-    ShowMessageBox(title + " завершен. \r\nИмпортировано записей: " + count, TMsgKind::Information);
-  } else {
-    ShowMessageBox(title + " остановлен на строке " + std::to_string(result.StoppedAtLine) + " текста:\r\n" +
-                       result.Reason + "\r\nИмпортировано записей до остановки: " + count,
-                   TMsgKind::Error);
+  const std::string line = std::to_string(result.StoppedAtLine);
+  const std::string notRead = std::to_string(result.LinesNotRead);
+  switch (result.End) {
+    case TImportEnd::NoExchangeText:
+      ShowMessageBox(kNoImportDataMessage, TMsgKind::Information);
+      break;
+    case TImportEnd::Completed:
+      ShowMessageBox(title + " завершен. \r\nИмпортировано записей: " + count, TMsgKind::Information);
+      break;
+    case TImportEnd::BlankLine:
+      ShowMessageBox(title + " завершен. \r\nИмпортировано записей: " + count + "\r\nИмпорт остановлен на строке " +
+                         line + ": она пустая. Не прочитано строк после нее: " + notRead + ".",
+                     TMsgKind::Warning);
+      break;
+    case TImportEnd::Cancelled:
+    case TImportEnd::Failed:
+      ShowMessageBox(title + " остановлен на строке " + line + " текста:\r\n" + result.Reason +
+                         "\r\nИмпортировано записей до остановки: " + count + "\r\nНе прочитано строк: " + notRead,
+                     TMsgKind::Error);
+      break;
   }
 }
 

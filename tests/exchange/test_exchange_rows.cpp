@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <chrono>
 #include <climits>
 #include <ostream>
 #include <string>
@@ -175,7 +176,11 @@ INSTANTIATE_TEST_SUITE_P(
         TFormatCase{"QuotedBoth", 0, {"a\tb", 1, 2, true, "say \"hi\""},
                     "\"a\tb\"\t1\t2\t1\t\"say \"\"hi\"\"\""},
         TFormatCase{"MultiLineDescription", 0, {"M", 0, 0, false, "one\r\ntwo"},
-                    "M\t0\t0\t0\t\"one\r\ntwo\""}),
+                    "M\t0\t0\t0\t\"one\r\ntwo\""},
+        TFormatCase{"LineLookingLikeRowIsMarked", 0, {"M", 0, 0, false, "one\r\n\tB\t1\t0\t0\t\r\nthree"},
+                    "M\t0\t0\t0\t\"one\r\n\">\tB\t1\t0\t0\t\r\nthree\""},
+        TFormatCase{"LastLineIsNotMarked", 0, {"M", 0, 0, false, "one\r\nB\t1\t0\t0"},
+                    "M\t0\t0\t0\t\"one\r\nB\t1\t0\t0\""}),
     TCaseName());
 
 // A single-line row read with the plain codec, as a peer does, gives the
@@ -236,6 +241,11 @@ const std::vector<TRoundTripCase>& RoundTripCases() {
       {"QuoteTabBreak", 0, {"T", 0, 0, false, "x\"\t\r\n\ty\""}},
       {"Extremes", 5, {"X", INT32_MIN, INT32_MAX, false, "-"}},
       {"DeepLevel", 130, {"deep", 1, 1, true, "глубоко"}},
+      {"LineInsideLooksLikeRow", 1, {"T", 0, 0, false, "x\r\n\tB\t1\t0\t0\t\r\ny"}},
+      {"LinesInsideLookLikeRows", 1, {"a\r\nB\t1\t2\tTrue\r\n\"C\"\t3\t4\t0\t\"d\"\r\ne", 5, 6, true,
+                                       "f\r\nG\t-7\t+8\t1\r\nh"}},
+      {"LineInsideStartsLikeTheMark", 0, {"T", 0, 0, false, "x\r\n\">y\r\n\">\tB\t1\t0\t0\t\r\nz"}},
+      {"LastLineLooksLikeRow", 1, {"T", 0, 0, false, "x\r\n\tB\t1\t0\t0\t"}},
   };
   return cases;
 }
@@ -287,7 +297,8 @@ TEST(ExchangeReaderTest, ReadsWholeTextOfTrickyRows) {
     ASSERT_TRUE(reader.Next(read)) << c.Name;
     EXPECT_EQ(c.Level, read.Level) << c.Name;
     EXPECT_EQ(firstLines[i], read.Line) << c.Name;
-    EXPECT_EQ(firstLines[i], reader.CurrentLine()) << c.Name;
+    EXPECT_EQ(firstLines[i] + LineBreaks(rows[i]), read.LastLine) << c.Name;
+    EXPECT_EQ(read.LastLine + 1, reader.NextLine()) << c.Name;
     ExpectSameEntry(c.Entry, read.Entry);
   }
   TExchangeRow read;
@@ -313,7 +324,9 @@ INSTANTIATE_TEST_SUITE_P(
     Texts, ExchangeMarkerTest,
     ::testing::Values(TMarkerCase{"MarkerAndRow", kMarker + "\r\nA\t0\t0\t0\t\r\n", true},
                       TMarkerCase{"LfBreaks", kMarker + "\nA\t0\t0\t0\t", true},
-                      TMarkerCase{"MarkerAndBlankLine", kMarker + "\r\n\r\n", true},
+                      TMarkerCase{"MarkerAndBlankLine", kMarker + "\r\n\r\n", false},
+                      TMarkerCase{"MarkerAndBlankLines", kMarker + "\r\n \t\r\n\r\n", false},
+                      TMarkerCase{"BlankLineBeforeRow", kMarker + "\r\n\r\nA\t0\t0\t0\t", true},
                       TMarkerCase{"MarkerOnly", kMarker + "\r\n", false},
                       TMarkerCase{"Empty", "", false},
                       TMarkerCase{"NoMarker", "A\t0\t0\t0\t\r\nB\t0\t0\t0\t\r\n", false},
@@ -323,18 +336,28 @@ INSTANTIATE_TEST_SUITE_P(
     TCaseName());
 
 // A line of nothing but blanks and TABs ends the rows; what follows it is
-// not read.
-TEST(ExchangeReaderTest, BlankLineEndsRows) {
-  const std::vector<TTextLine> lines =
-      SplitTextLines(ExchangeText({"A\t0\t0\t1\t", "\tB\t0\t0\t0\t", " \t \t", "\tC\t0\t0\t0\t"}));
+// not read, and the reader tells where it stopped and how much is left.
+TEST(ExchangeReaderTest, BlankLineEndsRowsAndTellsWhatFollows) {
+  const std::vector<TTextLine> lines = SplitTextLines(
+      ExchangeText({"A\t0\t0\t1\t", "\tB\t0\t0\t0\t", " \t \t", "\tC\t0\t0\t0\t", "", "\tD\t0\t0\t0\t", "", " "}));
   TExchangeReader reader(lines);
   TExchangeRow row;
   ASSERT_TRUE(reader.Next(row));
   ASSERT_TRUE(reader.Next(row));
   EXPECT_EQ("B", row.Entry.Title);
+  EXPECT_TRUE(reader.AtEnd());
   EXPECT_FALSE(reader.Next(row));
-  EXPECT_EQ(4, reader.CurrentLine());
+  EXPECT_EQ(4, reader.BlankLine());
+  EXPECT_EQ(3, reader.LinesAfterBlank());  // lines 5 to 7; the blank ones at the end do not count
   EXPECT_FALSE(reader.Next(row));
+
+  // At the text's end there is no blank line to tell of.
+  const std::vector<TTextLine> plain = SplitTextLines(ExchangeText({"A\t0\t0\t1\t"}));
+  TExchangeReader whole(plain);
+  ASSERT_TRUE(whole.Next(row));
+  EXPECT_FALSE(whole.Next(row));
+  EXPECT_EQ(0, whole.BlankLine());
+  EXPECT_EQ(0, whole.LinesAfterBlank());
 }
 
 // Rows from other writers: missing, extra and unreadable fields.
@@ -370,8 +393,9 @@ INSTANTIATE_TEST_SUITE_P(
         TForeignRowCase{"QuoteInsideUnquoted", "a\"b\t1\t0\t0\tc\"", 0, {"a\"b", 1, 0, false, "c\""}}),
     TCaseName());
 
-// A quoted field that never closes runs to the end of the text and fails
-// there with the codec's error; the reader stands at the row's first line.
+// A quoted field that never closes: the next line is a row of its own, so
+// the row ends unfinished and fails with the codec's error, naming the line
+// where the field opens; the reader names the row's first line.
 TEST(ExchangeReaderTest, UnclosedQuotedFieldRaisesCodecError) {
   const std::vector<TTextLine> lines =
       SplitTextLines(ExchangeText({"A\t0\t0\t1\t", "\tB\t0\t0\t0\t\"open", "\tC\t0\t0\t0\t"}));
@@ -381,12 +405,11 @@ TEST(ExchangeReaderTest, UnclosedQuotedFieldRaisesCodecError) {
   try {
     reader.Next(row);
     FAIL() << "no error";
-  } catch (const ECSVError& error) {
-    const std::string message = error.what();
-    EXPECT_EQ(kUnclosedMessage, message.substr(0, kUnclosedMessage.size()));
-    EXPECT_EQ(kUnclosedMessage + "\"open\r\n\tC\t0\t0\t0", message);
+  } catch (const EExchangeError& error) {
+    EXPECT_EQ(kUnclosedMessage + "\"open (строка 3)", std::string(error.what()));
+    EXPECT_EQ(3, error.Line());
+    EXPECT_EQ(3, error.LastLine());
   }
-  EXPECT_EQ(3, reader.CurrentLine());
 }
 
 // A quoted field whose last line ends in a quote char is still read, as the
@@ -439,6 +462,210 @@ TEST(ExchangeFieldReaderTest, AbsentFieldIsZeroAndFalse) {
   EXPECT_FALSE(ExchangeBoolean(fields, 1));
   EXPECT_EQ(0, ExchangeInteger({}, 0));
   EXPECT_FALSE(ExchangeBoolean({}, 0));
+}
+
+// ------------------------------------------------------------ rows of their own
+
+struct TLooksLikeRowCase {
+  const char* Name;
+  std::string Line;
+  bool LooksLikeRow;
+};
+
+void PrintTo(const TLooksLikeRowCase& c, std::ostream* os) { *os << c.Name; }
+
+class LooksLikeRowTest : public ::testing::TestWithParam<TLooksLikeRowCase> {};
+
+TEST_P(LooksLikeRowTest, TellsPlainRows) {
+  EXPECT_EQ(GetParam().LooksLikeRow, LooksLikeExchangeRow(GetParam().Line));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, LooksLikeRowTest,
+    ::testing::Values(TLooksLikeRowCase{"Row", "A\t0\t0\t0\t", true},
+                      TLooksLikeRowCase{"IndentedWithDescription", "\t\tA\t-5\t+7\t1\tтекст", true},
+                      TLooksLikeRowCase{"KindAsWord", "A\t1\t2\tfalse", true},
+                      TLooksLikeRowCase{"QuotedTitle", "\"Рога и копыта\"\t0\t0\t0\t", true},
+                      TLooksLikeRowCase{"EmptyQuotedTitle", "\"\"\t0\t0\t1", true},
+                      TLooksLikeRowCase{"TitleOnly", "Рога и копыта", false},
+                      TLooksLikeRowCase{"ThreeFields", "A\t0\t0", false},
+                      TLooksLikeRowCase{"NotANumber", "A\tx\t0\t0", false},
+                      TLooksLikeRowCase{"NotAKind", "A\t0\t0\tmaybe", false},
+                      TLooksLikeRowCase{"NumberPastInt32", "A\t2147483648\t0\t0", false},
+                      TLooksLikeRowCase{"OpenQuotedField", "A\t0\t0\t0\t\"open", false},
+                      TLooksLikeRowCase{"StrayQuote", "\"Рога и копыта\" ООО\t0\t0\t0\t", false},
+                      TLooksLikeRowCase{"Blank", " \t ", false}),
+    TCaseName());
+
+// What each row of a foreign text reads as: its first line and title, or
+// the row the reader stops at and its message.
+struct TForeignTextCase {
+  const char* Name;
+  std::vector<std::string> Rows;
+  std::vector<std::pair<int, std::string>> Read;  // (first line, title) of each row read
+  int ErrorLine;                                  // 0: no error
+  std::string Error;
+};
+
+void PrintTo(const TForeignTextCase& c, std::ostream* os) { *os << c.Name; }
+
+class ForeignTextTest : public ::testing::TestWithParam<TForeignTextCase> {};
+
+// A quote char that opens a field never makes the reader swallow lines that
+// are rows of their own: they are read as rows, or the row before them
+// stops the reading with the line named.
+TEST_P(ForeignTextTest, RowsOfTheirOwnAreNeverSwallowed) {
+  const TForeignTextCase& c = GetParam();
+  const std::vector<TTextLine> lines = SplitTextLines(ExchangeText(c.Rows));
+  TExchangeReader reader(lines);
+  std::vector<std::pair<int, std::string>> read;
+  TExchangeRow row;
+  try {
+    while (reader.Next(row)) read.emplace_back(row.Line, row.Entry.Title);
+    EXPECT_EQ(0, c.ErrorLine);
+  } catch (const EExchangeError& error) {
+    EXPECT_EQ(c.ErrorLine, error.Line());
+    EXPECT_EQ(c.Error, error.what());
+  }
+  EXPECT_EQ(c.Read, read);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ForeignTextTest,
+    ::testing::Values(
+        TForeignTextCase{"QuoteInsideTitle",
+                         {"\"Рога и копыта\" ООО\t0\t0\t0\t", "row3\t0\t0\t0\t", "row4\t0\t0\t0\t",
+                          "\"row5\"\t0\t0\t0\t"},
+                         {},
+                         2,
+                         kUnclosedMessage + "\"Рога и копыта\" ООО\t0\t0\t0 (строка 2)"},
+        TForeignTextCase{"QuotedTitles",
+                         {"\"Рога и копыта\"\t0\t0\t0\t", "row3\t0\t0\t0\t", "\"row5\"\t0\t0\t0\t"},
+                         {{2, "Рога и копыта"}, {3, "row3"}, {4, "row5"}},
+                         0,
+                         ""},
+        TForeignTextCase{"UnclosedTitleBeforeRows",
+                         {"A\t0\t0\t1\t", "\t\"Рога и копыта ООО\t0\t0\t0\t", "\trow3\t0\t0\t0\t",
+                          "\trow4\"\t0\t0\t0\t"},
+                         {{2, "A"}},
+                         3,
+                         kUnclosedMessage + "\"Рога и копыта ООО\t0\t0\t0 (строка 3)"},
+        TForeignTextCase{"UnclosedTitleBeforeTitleOnlyLines",
+                         {"\"Рога и копыта ООО", "row3", "row4", "\"row5\""},
+                         {},
+                         2,
+                         kUnclosedMessage + "\"Рога и копыта ООО\r\nrow3\r\nrow4 (строка 2)"},
+        TForeignTextCase{"UnclosedDescriptionBeforeRow",
+                         {"A\t0\t0\t0\t\"описание", "B\t0\t0\t0\t"},
+                         {},
+                         2,
+                         kUnclosedMessage + "\"описание (строка 2)"},
+        TForeignTextCase{"DescriptionOpenedAfterMultiLineTitle",
+                         {"\"a", "b\"\t1\t0\t0\t\"c", "C\t0\t0\t0\t"},
+                         {},
+                         2,
+                         kUnclosedMessage + "\"c (строка 3)"},
+        TForeignTextCase{"DescriptionClosedWithTextAfterIt",
+                         {"A\t0\t0\t0\t\"x", "y\" z", "B\t0\t0\t0\t"},
+                         {},
+                         2,
+                         kUnclosedMessage + "\"x (строка 2)"},
+        TForeignTextCase{"OpenFieldOtherThanTitleOrDescription",
+                         {"A\t\"1", "2\"\t0\t0\t", "B\t0\t0\t0\t"},
+                         {},
+                         2,
+                         kUnclosedMessage + "\"1 (строка 2)"}),
+    TCaseName());
+
+// ------------------------------------------------------------ faults in rows
+
+TEST(ExchangeReaderTest, RowHoldingNulIsRefusedNamingItsLine) {
+  const std::string nul(1, '\0');
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"A\t0\t0\t0\t", "B" + nul + "C\t0\t0\t0\t"}, "В строке 3 текста"},
+      {{"A\t0\t0\t0\t", nul}, "В строке 3 текста"},
+      {{"A\t0\t0\t0\t", "B\t0\t0\t0\t\"x", "y" + nul + "z\""}, "В строке 4 текста"},
+  };
+  for (const auto& [rows, named] : cases) {
+    const std::vector<TTextLine> lines = SplitTextLines(ExchangeText(rows));
+    TExchangeReader reader(lines);
+    TExchangeRow row;
+    ASSERT_TRUE(reader.Next(row));
+    try {
+      reader.Next(row);
+      FAIL() << "read";
+    } catch (const EExchangeError& error) {
+      EXPECT_EQ(3, error.Line());
+      EXPECT_EQ(named + " есть символ с кодом 0 (NUL): такой текст нельзя сохранить в справочнике.",
+                std::string(error.what()));
+    }
+  }
+}
+
+// An unclosed quote early in a long text: the reader goes through the
+// lines once, tells its progress handler while it does, and the message
+// quotes a readable piece of the text.
+TEST(ExchangeReaderTest, LongUnclosedRowIsReadInLinearTimeWithProgressAndAShortMessage) {
+  constexpr int kLines = 200000;
+  std::vector<std::string> rows = {"A\t0\t0\t1\t", "\t\"" + std::string(300, 'x')};
+  for (int i = 0; i < kLines; ++i) rows.push_back("line " + std::to_string(i));
+  const std::vector<TTextLine> lines = SplitTextLines(ExchangeText(rows));
+
+  TExchangeReader reader(lines);
+  int asked = 0;
+  reader.OnLongRow = [&asked] {
+    ++asked;
+    return true;
+  };
+  TExchangeRow row;
+  ASSERT_TRUE(reader.Next(row));
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    reader.Next(row);
+    FAIL() << "read";
+  } catch (const EExchangeError& error) {
+    EXPECT_EQ(3, error.Line());
+    EXPECT_EQ(kLines + 3, error.LastLine());
+    EXPECT_EQ(kUnclosedMessage + "\"" + std::string(199, 'x') + "… (строка 3)", std::string(error.what()));
+  }
+  // Seconds at the most on a loaded machine; minutes when each line made the
+  // reader look at the whole row again.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(kLines / TExchangeReader::kLinesPerProgress, asked);
+
+  // The handler can stop it part-way; the row's first line is named.
+  TExchangeReader stopped(lines);
+  int calls = 0;
+  stopped.OnLongRow = [&calls] { return ++calls < 3; };
+  ASSERT_TRUE(stopped.Next(row));
+  try {
+    stopped.Next(row);
+    FAIL() << "read";
+  } catch (const EExchangeCancelled& cancelled) {
+    EXPECT_EQ(3, cancelled.Line());
+  }
+  EXPECT_EQ(3, calls);
+}
+
+// ------------------------------------------------------------ counting rows
+
+TEST(CountExchangeRowsTest, CountsWhatAnImportWouldRead) {
+  const std::vector<std::pair<std::string, int>> cases = {
+      {"", 0},
+      {"A\t0\t0\t0\t\r\n", 0},
+      {kMarker + "\r\n", 0},
+      {ExchangeText({"A\t0\t0\t1\t", "\tB\t0\t0\t0\t\"two\r\nlines\"", "\tC\t0\t0\t0\t"}), 3},
+      {ExchangeText({"A\t0\t0\t1\t", "", "B\t0\t0\t0\t"}), 1},
+      {ExchangeText({"A\t0\t0\t1\t", "B\t0\t0\t0\t\"open", "C\t0\t0\t0\t"}), 1},
+  };
+  for (const auto& [text, rows] : cases) EXPECT_EQ(rows, CountExchangeRows(SplitTextLines(text))) << text;
+
+  std::vector<std::string> many;
+  for (int i = 0; i < 200000; ++i) many.push_back("\tR" + std::to_string(i) + "\t0\t0\t0\t\"a\r\nb\"");
+  many.front().erase(0, 1);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(200000, CountExchangeRows(SplitTextLines(ExchangeText(many))));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
 }  // namespace

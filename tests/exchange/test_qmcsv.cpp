@@ -304,6 +304,82 @@ INSTANTIATE_TEST_SUITE_P(
         TErrorCase{"TAB line", "\t\"Заголовок\t100", '\t', "\"Заголовок\t100", {}}),
     TCaseName());
 
+// However long the line, the message quotes a readable piece of it: 200
+// characters (not bytes), then "…"; and it tells where the field opens.
+TEST(CSVErrorTest, LongUnclosedFieldIsQuotedShortAndPlaced) {
+  std::string cyrillic;
+  for (int i = 0; i < 300; ++i) cyrillic += "ж";
+  const std::string line = "a;b;\"" + cyrillic;
+  try {
+    ReadLine("   " + line, ';');
+    FAIL() << "no error raised";
+  } catch (const ECSVError& error) {
+    EXPECT_EQ(std::string(error.what()), kUnclosedMessage + "\"" + cyrillic.substr(0, 199 * 2) + "…");
+    EXPECT_EQ(error.Position(), 4u);  // counted after the trimmed blanks
+  }
+  try {
+    ReadLine("\"" + std::string(199, 'x'), ';');
+    FAIL() << "no error raised";
+  } catch (const ECSVError& error) {
+    EXPECT_EQ(std::string(error.what()), kUnclosedMessage + "\"" + std::string(199, 'x'));  // nothing cut
+    EXPECT_EQ(error.Position(), 0u);
+  }
+}
+
+// The reading without raising that the exchange rows build on: the same
+// fields, whether the codec would raise, and which last field is a quoted
+// field still open at the line's end.
+struct TScanCase {
+  const char* Name;
+  std::string Line;
+  TFields Fields;
+  bool Readable;
+  int OpenField;
+};
+
+void PrintTo(const TScanCase& c, std::ostream* os) { *os << c.Name; }
+
+class ReadCSVLineTest : public ::testing::TestWithParam<TScanCase> {};
+
+TEST_P(ReadCSVLineTest, ReadsLikeTheReaderWithoutRaising) {
+  const TScanCase& c = GetParam();
+  const TCSVLine read = ReadCSVLine(c.Line, ';', '"');
+  EXPECT_EQ(read.Fields, c.Fields);
+  EXPECT_EQ(read.Readable, c.Readable);
+  EXPECT_EQ(read.OpenField, c.OpenField);
+  if (c.Readable) {
+    EXPECT_EQ(ReadLine(c.Line, ';'), c.Fields);
+  } else {
+    EXPECT_THROW(ReadLine(c.Line, ';'), ECSVError);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ReadCSVLineTest,
+    ::testing::Values(TScanCase{"plain", " a;b ", {"a", "b"}, true, -1},
+                      TScanCase{"open at the end", "a;\"b", {"a"}, false, 1},
+                      TScanCase{"open ending in doubled quotes", "a;\"b\"\"", {"a", "b\""}, true, 1},
+                      TScanCase{"lone quote char", "\"", {""}, true, 0},
+                      TScanCase{"stray quote char", "a;\"b\"c", {"a"}, false, -1},
+                      TScanCase{"stray then closing at the end", "a;\"b\"c\"", {"a", "b\"c"}, true, -1},
+                      TScanCase{"closed before the delimiter", "\"a;b\";c", {"a;b", "c"}, true, -1}),
+    TCaseName());
+
+TEST(ReadCSVFieldsTest, TrimsNothingFromTheFrontAndCountsFromTheGivenIndex) {
+  const TCSVLine read = ReadCSVFields(";x;\"y", ';', '"', 1);
+  EXPECT_EQ(read.Fields, (TFields{"", "x"}));
+  EXPECT_FALSE(read.Readable);
+  EXPECT_EQ(read.OpenField, 3);
+}
+
+TEST(FindOddQuoteRunTest, PassesOverDoubledQuoteChars) {
+  EXPECT_EQ(FindOddQuoteRun("ab", 0, '"'), std::string_view::npos);
+  EXPECT_EQ(FindOddQuoteRun("a\"\"b\"\"", 0, '"'), std::string_view::npos);
+  EXPECT_EQ(FindOddQuoteRun("a\"\"b\"c", 0, '"'), 5u);
+  EXPECT_EQ(FindOddQuoteRun("\"\"\"x", 0, '"'), 3u);
+  EXPECT_EQ(FindOddQuoteRun("\"\"\"x", 1, '"'), std::string_view::npos);
+}
+
 TEST(CSVErrorTest, IsAStandardException) { EXPECT_THROW(ReadLine("\"a", ';'), std::runtime_error); }
 
 // ---------------------------------------------------------------- ParseLine

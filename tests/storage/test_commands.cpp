@@ -16,6 +16,7 @@
 #include "uDB.h"
 #include "uDBDirectory.h"
 #include "uDirectory.h"
+#include "uDirectorySQL.h"
 #include "udmDB.h"
 
 namespace {
@@ -273,28 +274,39 @@ TEST_F(CommandTest, FirstFailingStatementStopsTheCommand) {
 }
 
 struct TExecCase {
-  const char* Sql;
+  const char* What;
+  std::string Sql;
   bool HasRow;
   bool RowReadable;
 };
 
-TEST_F(CommandTest, OnlyUpperCaseSelectOpensAResult) {
-  Put(1, 0, 0, "a", 0);
+// Exec tells a reading statement that found a row from one that found none,
+// and runs a writing statement to its end without a result: the statements
+// the commands send.
+TEST_F(CommandTest, ExecTellsWhetherAReadingStatementFoundARowAndRunsWrites) {
+  Put(1, 0, 0, "folder", 1);
+  Put(2, 1, 0, "record", 0);
   const TExecCase cases[] = {
-      {"SELECT idd FROM directory WHERE idd = 1", true, true},
-      {"SELECT idd FROM directory WHERE idd = 2", false, false},
-      {"select idd from directory where idd = 1", true, false},
-      {"select idd from directory where idd = 2", true, false},
-      {"Select idd FROM directory", true, false},
+      {"entry read", kReadSQL + std::string("1"), true, true},
+      {"entry read of an id without a row", kReadSQL + std::string("9"), false, false},
+      {"child count, a row also for none", kChildCountSQL + std::string("2"), true, true},
+      {"existence check of an id without a row", kExistsSQL + std::string("9"), false, false},
+      {"chain step", kChainSQL + std::string("2"), true, true},
+      {"children in order", kChildrenSQL + std::string("1") + kChildrenOrderSQL, true, true},
+      {"children of a record", kChildrenSQL + std::string("2") + kChildrenOrderSQL, false, false},
+      {"order update", "UPDATE directory SET order_position = 5 WHERE idd = 2", true, false},
+      {"insert", InsertSQL(3, 1, "new"), true, false},
   };
   for (const TExecCase& c : cases) {
-    SCOPED_TRACE(c.Sql);
+    SCOPED_TRACE(c.What);
     std::vector<TStep> steps;
-    EXPECT_TRUE(TReadStatements::Run({c.Sql}, nullptr, &steps));
+    EXPECT_TRUE(TWriteStatements::Run({c.Sql}, nullptr, &steps));
     ASSERT_EQ(steps.size(), 1u);
     EXPECT_EQ(steps[0].HasRow, c.HasRow);
     EXPECT_EQ(steps[0].RowReadable, c.RowReadable);
   }
+  EXPECT_EQ(Row(2)->Position, 5);
+  EXPECT_EQ(Row(3)->Title, "new");
 }
 
 TEST_F(CommandTest, RowLockedByAnotherCopyFailsAtOnceAndChangesNothing) {

@@ -342,25 +342,41 @@ struct TEndCase {
   const char* Name;
   std::string Text;
   std::vector<std::string> Created;  // titles in the target folder
+  TImportEnd End;
+  int StoppedAtLine;
+  int LinesNotRead;
+  std::string Reason;
 };
 
+// Texts that are no exchange text, and texts whose rows end at a blank line
+// or at their end, all import with true; the result tells them apart.
 TEST_F(ExchangeTest, TextsWithoutRowsOrWithABlankLineEndWithTrue) {
   const TEndCase cases[] = {
-      {"no marker", "A\t0\t0\t1\t\r\nB\t0\t0\t1\t\r\n", {}},
-      {"marker only", kMarker + "\r\n", {}},
-      {"lower-case marker", "#zorvana-directory-exchange#\r\nA\t0\t0\t1\t\r\n", {}},
-      {"blank second line", kMarker + "\r\n \t \r\nA\t0\t0\t1\t\r\n", {}},
-      {"blank line in the middle", kMarker + "\r\nA\t1\t0\t1\t\r\n\tB\t2\t0\t0\t\r\n\r\nC\t3\t0\t0\t\r\n", {"A"}},
-      {"no break after the last row", kMarker + "\r\nA\t1\t0\t0\t\r\nB\t2\t0\t0\t", {"A", "B"}},
-      {"LF breaks", kMarker + "\nA\t1\t0\t0\t\nB\t2\t0\t0\t\n", {"A", "B"}},
+      {"no marker", "A\t0\t0\t1\t\r\nB\t0\t0\t1\t\r\n", {}, TImportEnd::NoExchangeText, 0, 0, ""},
+      {"marker only", kMarker + "\r\n", {}, TImportEnd::NoExchangeText, 0, 0, ""},
+      {"marker and blank lines", kMarker + "\r\n\r\n \t\r\n", {}, TImportEnd::NoExchangeText, 0, 0, ""},
+      {"lower-case marker", "#zorvana-directory-exchange#\r\nA\t0\t0\t1\t\r\n", {}, TImportEnd::NoExchangeText, 0,
+       0, ""},
+      {"blank second line", kMarker + "\r\n \t \r\nA\t0\t0\t1\t\r\n", {}, TImportEnd::BlankLine, 2, 1,
+       "Строка 2 пустая, на ней импорт закончен. Строки после неё не прочитаны, их 1."},
+      {"blank line in the middle",
+       kMarker + "\r\nA\t1\t0\t1\t\r\n\tB\t2\t0\t0\t\r\n\r\nC\t3\t0\t0\t\r\n\r\nD\t4\t0\t0\t\r\n\r\n",
+       {"A"}, TImportEnd::BlankLine, 4, 3,
+       "Строка 4 пустая, на ней импорт закончен. Строки после неё не прочитаны, их 3."},
+      {"blank lines at the end", kMarker + "\r\nA\t1\t0\t0\t\r\n\r\n \r\n", {"A"}, TImportEnd::Completed, 0, 0, ""},
+      {"no break after the last row", kMarker + "\r\nA\t1\t0\t0\t\r\nB\t2\t0\t0\t", {"A", "B"},
+       TImportEnd::Completed, 0, 0, ""},
+      {"LF breaks", kMarker + "\nA\t1\t0\t0\t\nB\t2\t0\t0\t\n", {"A", "B"}, TImportEnd::Completed, 0, 0, ""},
   };
   for (const TEndCase& c : cases) {
     SCOPED_TRACE(c.Name);
     const int target = Add(0, 0, c.Name, 1);
     TImportResult result;
     EXPECT_TRUE(Import(c.Text, target, &result));
-    EXPECT_EQ(0, result.StoppedAtLine);
-    EXPECT_EQ("", result.Reason);
+    EXPECT_EQ(c.End, result.End);
+    EXPECT_EQ(c.StoppedAtLine, result.StoppedAtLine);
+    EXPECT_EQ(c.LinesNotRead, result.LinesNotRead);
+    EXPECT_EQ(c.Reason, result.Reason);
     EXPECT_EQ(c.Created, Titles(target));
   }
 }
@@ -495,7 +511,8 @@ TEST_F(ExchangeTest, FailedIdDrawStopsImportAndKeepsRowsBeforeIt) {
 TEST_F(ExchangeTest, ProgressSeesEveryCountAndCanStopTheImport) {
   const int target = Add(0, 0, "target", 1);
   const std::string text =
-      ExchangeText({"A\t1\t0\t1\t", "\tB\t2\t0\t0\t", "\tC\t3\t0\t0\t", "\tD\t4\t0\t0\t", "\tE\t5\t0\t0\t"});
+      ExchangeText({"A\t1\t0\t1\t", "\tB\t2\t0\t0\t\"two\r\nlines\"", "\tC\t3\t0\t0\t", "\tD\t4\t0\t0\t",
+                    "\tE\t5\t0\t0\t"});
 
   std::vector<int> seen;
   TImportResult result;
@@ -505,7 +522,11 @@ TEST_F(ExchangeTest, ProgressSeesEveryCountAndCanStopTheImport) {
   }));
   EXPECT_EQ((std::vector<int>{1, 2, 3}), seen);
   EXPECT_EQ(3, result.Created);
-  EXPECT_FALSE(result.Reason.empty());
+  // C on line 5 was the last one imported; D on line 6 is the first not.
+  EXPECT_EQ(TImportEnd::Cancelled, result.End);
+  EXPECT_EQ(6, result.StoppedAtLine);
+  EXPECT_EQ(2, result.LinesNotRead);
+  EXPECT_EQ("Импорт прерван. Не импортированы строки, начиная со строки 6.", result.Reason);
   const std::vector<int> inTarget = Children(target);
   ASSERT_EQ(1u, inTarget.size());
   EXPECT_EQ((std::vector<std::string>{"B", "C"}), Titles(inTarget[0]));
@@ -518,6 +539,62 @@ TEST_F(ExchangeTest, ProgressSeesEveryCountAndCanStopTheImport) {
   }));
   EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 5}), seen);
   EXPECT_EQ(5, result.Created);
+  EXPECT_EQ(TImportEnd::Completed, result.End);
+
+  // Asked to stop after the last row, nothing was left out.
+  EXPECT_TRUE(Import(text + "\r\n", target, &result, [](int created) { return created < 5; }));
+  EXPECT_EQ(TImportEnd::Completed, result.End);
+  EXPECT_EQ(0, result.StoppedAtLine);
+}
+
+// A row that runs over many lines (an unclosed quote early in a long text)
+// still lets the progress handler stop the import; nothing of it is stored.
+TEST_F(ExchangeTest, LongRowConsultsProgressAndCanBeStopped) {
+  const int target = Add(0, 0, "target", 1);
+  std::vector<std::string> rows = {"A\t1\t0\t1\t", "\t\"unclosed"};
+  for (int i = 0; i < 20000; ++i) rows.push_back("line " + std::to_string(i));
+  int calls = 0;
+  TImportResult result;
+  EXPECT_FALSE(Import(ExchangeText(rows), target, &result, [&calls](int) { return ++calls < 5; }));
+  EXPECT_EQ(5, calls);
+  EXPECT_EQ(1, result.Created);
+  EXPECT_EQ(TImportEnd::Cancelled, result.End);
+  EXPECT_EQ(3, result.StoppedAtLine);
+  EXPECT_EQ(20001, result.LinesNotRead);
+  EXPECT_EQ((std::vector<std::string>{"A"}), Titles(target));
+}
+
+// Foreign rows whose titles start with a quote char are never merged into
+// one entry: the import stops at the row whose quoting it cannot read, and
+// names its line. A row holding a NUL stops it the same way.
+TEST_F(ExchangeTest, UnreadableForeignRowsStopTheImportWithoutMergingRows) {
+  struct {
+    const char* Name;
+    std::vector<std::string> Rows;
+    std::vector<std::string> Created;
+    int StoppedAtLine;
+    std::string Reason;
+  } cases[] = {
+      {"title starting with a quote",
+       {"\"Рога и копыта\" ООО\t0\t0\t0\t", "row3\t0\t0\t0\t", "row4\t0\t0\t0\t", "\"row5\"\t0\t0\t0\t"},
+       {},
+       2,
+       kUnclosedMessage + "\"Рога и копыта\" ООО\t0\t0\t0 (строка 2)"},
+      {"quoted titles", {"\"Рога и копыта\"\t0\t0\t0\t", "row3\t0\t0\t0\t", "\"row5\"\t0\t0\t0\t"},
+       {"Рога и копыта", "row3", "row5"}, 0, ""},
+      {"NUL in a title", {"A\t0\t0\t0\t", std::string("B\0C\t0\t0\t0\t", 10)}, {"A"}, 3,
+       "В строке 3 текста есть символ с кодом 0 (NUL): такой текст нельзя сохранить в справочнике."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const int target = Add(0, 0, c.Name, 1);
+    TImportResult result;
+    EXPECT_EQ(c.StoppedAtLine == 0, Import(ExchangeText(c.Rows), target, &result));
+    EXPECT_EQ(c.StoppedAtLine, result.StoppedAtLine);
+    EXPECT_EQ(c.Reason, result.Reason);
+    EXPECT_EQ(c.Created, Titles(target));
+    EXPECT_EQ(static_cast<int>(c.Created.size()), result.Created);
+  }
 }
 
 }  // namespace

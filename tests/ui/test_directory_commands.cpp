@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -1343,6 +1344,49 @@ TEST_F(DirectoryWindowTest, ImportCreatesTheRowsInTheFolderShownAndReportsTheirC
   }
 }
 
+TEST_F(DirectoryWindowTest, ImportTellsWhereItStoppedAndNeverMergesOrFreezesOnForeignText) {
+  const std::string marker = "#ZORVANA-DIRECTORY-EXCHANGE#\r\n";
+  std::string longOpen = marker + "\"начало без конца\t1\t0\t0\t\r\n";
+  for (int i = 0; i < 20000; ++i) longOpen += "продолжение " + std::to_string(i) + "\r\n";
+  struct TCase {
+    const char* Name;
+    std::string Text;
+    TMsgKind Kind;
+    std::vector<std::string> Parts;  // in the completion message
+  };
+  const TCase cases[] = {
+      {"rows after a blank line",
+       marker + "А\t1\t0\t0\t\r\n\r\nБ\t2\t0\t0\t\r\nВ\t3\t0\t0\t\r\n",
+       TMsgKind::Warning,
+       {"Импортировано записей: 1", "остановлен на строке 3", "Не прочитано строк после нее: 2"}},
+      {"a NUL in a row", marker + "А\t1\t0\t0\t\r\nБ" + std::string(1, '\0') + "x\t2\t0\t0\t\r\n", TMsgKind::Error,
+       {"остановлен на строке 3", "Импортировано записей до остановки: 1"}},
+      {"a quote left open early in a long text", longOpen, TMsgKind::Error, {"остановлен на строке"}},
+      {"foreign titles that begin with a quote",
+       marker + "\"Рога и копыта\" ООО\t0\t0\t0\t\r\nrow3\t0\t0\t0\t\r\nrow4\t0\t0\t0\t\r\n\"row5\"\t0\t0\t0\t\r\n",
+       TMsgKind::Error, {"остановлен на строке 2", "Рога и копыта", "Не прочитано строк: 3"}},
+  };
+  BuildBook();
+  OpenWindow();
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    QGuiApplication::clipboard()->setText(QString::fromUtf8(c.Text.data(), static_cast<qsizetype>(c.Text.size())));
+    Messages.Shown.clear();
+    const auto started = std::chrono::steady_clock::now();
+    Probe().Action("actImportClipboard")->trigger();
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20)) << "no freeze";
+    ASSERT_EQ(Messages.Shown.size(), 2u);
+    const TMessageRequest& report = Messages.Shown[1];
+    EXPECT_EQ(report.Kind, c.Kind) << report.Text;
+    for (const std::string& part : c.Parts) EXPECT_NE(report.Text.find(part), std::string::npos) << report.Text;
+    EXPECT_LT(report.Text.size(), 2000u) << "a readable message";
+    for (const TStoredRow& row : AllRows()) {
+      EXPECT_EQ(row.Title.find('\n'), std::string::npos) << "rows of their own are never merged: " << row.Title;
+      EXPECT_EQ(row.Title.find('\0'), std::string::npos);
+    }
+  }
+}
+
 TEST_F(DirectoryWindowTest, ImportStoppedPartWayShowsWhatWasSavedAndWhy) {
   struct TCase {
     const char* Name;
@@ -1378,7 +1422,9 @@ TEST_F(DirectoryWindowTest, ImportStoppedPartWayShowsWhatWasSavedAndWhy) {
     EXPECT_EQ(report.Kind, TMsgKind::Error);
     const std::string head = "Импорт в раздел \"" + folder + "\" остановлен на строке " + std::to_string(c.Line);
     EXPECT_EQ(report.Text.rfind(head, 0), 0u) << report.Text;
-    const std::string tail = "Импортировано записей до остановки: " + std::to_string(c.Created);
+    // What was saved, then how much of the text was left unread.
+    const std::string tail =
+        "Импортировано записей до остановки: " + std::to_string(c.Created) + "\r\nНе прочитано строк: 1";
     ASSERT_GE(report.Text.size(), tail.size());
     EXPECT_EQ(report.Text.substr(report.Text.size() - tail.size()), tail) << report.Text;
     // The reason stands between the two.
