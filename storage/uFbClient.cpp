@@ -242,13 +242,20 @@ IMessageMetadata* ReadableOutput(IMessageMetadata* described) {
   TStatus status;
   const unsigned count = described->getCount(&status);
   status.Check();
-  TRef<IMetadataBuilder> builder(described->getBuilder(&status));
-  status.Check();
+  std::vector<unsigned> asText;
   for (unsigned i = 0; i < count; ++i) {
     const unsigned type = described->getType(&status, i) & ~1u;
     const int scale = described->getScale(&status, i);
     status.Check();
-    if (IsReadableAsIs(type, scale)) continue;
+    if (!IsReadableAsIs(type, scale)) asText.push_back(i);
+  }
+  if (asText.empty()) {  // the common case: the metadata as described
+    described->addRef();
+    return described;
+  }
+  TRef<IMetadataBuilder> builder(described->getBuilder(&status));
+  status.Check();
+  for (unsigned i : asText) {
     builder->setType(&status, i, SQL_VARYING);
     builder->setLength(&status, i, kValueTextLength);
     builder->setScale(&status, i, 0);
@@ -720,7 +727,9 @@ void TFbQuery::FetchRow() {
       value.SetString(Win1251ToUtf8(ReadBlob(Database->Attachment(), FResultTransaction
                                                                      ? FResultTransaction
                                                                      : Transaction->Handle(), id)));
-    }  // an array column reads as NULL
+    }
+    // Any other type (an array) reads as NULL: ReadableOutput asked for
+    // every other one as text.
   }
 }
 

@@ -132,25 +132,36 @@ TEST_F(StartupTest, UnopenableDatabaseShowsTheSecondMessage) {
   EXPECT_EQ(ReportFiles(), (std::vector<std::string>{".log", ".png"}));
 }
 
+// A copy of the built program with its help documents and a new book in
+// folder (ending with "/").
+void InstallProgram(const std::string& folder) {
+  std::filesystem::create_directories(folder + "DB");
+  std::filesystem::copy_file(ZORVANA_PROGRAM, folder + "zorvana-directory");
+  std::filesystem::copy(std::filesystem::path(ZORVANA_PROGRAM).parent_path() / "Help", folder + "Help");
+  CreateDirectoryDatabase(folder + "DB/DB.fdb");
+}
+
+// Starts the installed program through launch (the words in front of it:
+// the user, the environment), waits until it has its book open, then asks
+// it to end as the desktop would at logout. A failed open would have shown
+// its box and ended with 1 instead.
+void ExpectRunsAndEndsOnRequest(const std::string& launch, const std::string& folder) {
+  const std::string output = folder + "out.txt";
+  std::string command = launch + " \"" + folder + "zorvana-directory\" > \"" + output + "\" 2>&1 & pid=$!; "
+                        "for i in $(seq 100); do ls -l /proc/$pid/fd 2>/dev/null | grep -q DB.fdb && break; "
+                        "sleep 0.2; done; sleep 1; kill -TERM $pid; wait $pid";
+  int status = std::system(("timeout 120 bash -c '" + command + "'").c_str());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << ":\n" << ReadFile(output);
+}
+
 // The program in a folder named in Cyrillic, started with the "C" locale (a
 // session without a language setting): it opens its book and runs.
 TEST(StartupLocale, BookInACyrillicFolderOpensUnderTheCLocale) {
   TTempDir dir;
   const std::string folder = dir.File("Справочник «Проба»/");
-  std::filesystem::create_directories(folder + "DB");
-  std::filesystem::copy_file(ZORVANA_PROGRAM, folder + "zorvana-directory");
-  std::filesystem::copy(std::filesystem::path(ZORVANA_PROGRAM).parent_path() / "Help", folder + "Help");
+  InstallProgram(folder);
   WriteFile(folder + "zorvana-directory.ini", "[Main]\nIsFirstStart=0\n");
-  CreateDirectoryDatabase(folder + "DB/DB.fdb");
-  // Waits until the program has the book open, then asks it to end as the
-  // desktop would at logout; a failed open would have shown its box instead.
-  std::string command = "env -i PATH=/usr/bin:/bin LC_ALL=C LANG=C QT_QPA_PLATFORM=offscreen \"" + folder +
-                        "zorvana-directory\" > \"" + dir.File("out.txt") + "\" 2>&1 & pid=$!; "
-                        "for i in $(seq 100); do ls -l /proc/$pid/fd 2>/dev/null | grep -q DB.fdb && break; "
-                        "sleep 0.2; done; sleep 1; kill -TERM $pid; wait $pid";
-  int status = std::system(("timeout 120 bash -c '" + command + "'").c_str());
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-      << "status " << status << ":\n" << ReadFile(dir.File("out.txt"));
+  ExpectRunsAndEndsOnRequest("env -i PATH=/usr/bin:/bin LC_ALL=C LANG=C QT_QPA_PLATFORM=offscreen", folder);
 }
 
 // The embedded engine keeps lock files in a shared folder that root creates
@@ -158,27 +169,14 @@ TEST(StartupLocale, BookInACyrillicFolderOpensUnderTheCLocale) {
 TEST(StartupAsUser, OrdinaryUserStartsOnTheirOwnBook) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to switch to an ordinary user";
   TTempDir dir;
-  std::filesystem::copy_file(ZORVANA_PROGRAM, dir.File("zorvana-directory"));
-  std::filesystem::copy(std::filesystem::path(ZORVANA_PROGRAM).parent_path() / "Help", dir.File("Help"));
-  std::filesystem::create_directories(dir.File("DB"));
-  CreateDirectoryDatabase(dir.File("DB/DB.fdb"));
+  InstallProgram(dir.Path());
   // Make the default lock folder root's own, as a root-run engine leaves it.
   mkdir("/tmp/firebird", 0770);
   const std::string owner = "65534:65534";
   ASSERT_EQ(std::system(("chown -R " + owner + " " + dir.Path()).c_str()), 0);
-  // The program runs until the desktop asks it to end; a failed open would
-  // have shown its box and ended with 1 instead.
-  // Waits until the program has the book open and its window up, then asks
-  // it to end as the desktop would at logout.
-  std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups "
-                        "env -i PATH=/usr/bin:/bin HOME=" + dir.Path() +
-                        " QT_QPA_PLATFORM=offscreen " + dir.File("zorvana-directory") +
-                        " > " + dir.File("out.txt") + " 2>&1 & pid=$!; "
-                        "for i in $(seq 100); do ls -l /proc/$pid/fd 2>/dev/null | grep -q DB.fdb && break; "
-                        "sleep 0.2; done; sleep 1; kill -TERM $pid; wait $pid";
-  int status = std::system(("timeout 120 bash -c '" + command + "'").c_str());
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-      << "status " << status << ":\n" << ReadFile(dir.File("out.txt"));
+  ExpectRunsAndEndsOnRequest("setpriv --reuid=65534 --regid=65534 --clear-groups env -i PATH=/usr/bin:/bin HOME=" +
+                                 dir.Path() + " QT_QPA_PLATFORM=offscreen",
+                             dir.Path());
 }
 
 }  // namespace
